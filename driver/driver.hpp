@@ -1,0 +1,57 @@
+// The steps of one run: scan the channel folder, load each listed playlist,
+// convert it, report it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace m3u2lst {
+
+/// Console lines of a run, printed exactly as they stand.
+inline constexpr char kNoMatchingFileLine[] = "Find no matching file!\n";
+inline constexpr char kListedLine[] = "name=%s\n";
+inline constexpr char kNotNeededLine[] = "Not need analysis %s file!\n";
+inline constexpr char kOpenFailureLine[] = "Open %s failure!\n";
+inline constexpr char kSaveSuccessLine[] = "Save %s sucessful!\n";
+inline constexpr char kSaveFailureLine[] = "Save %s failure!\n";
+inline constexpr char kClosingLine[] = "Parse file success,Press any key to exit\n";
+
+/// Match test: a folder entry is a playlist when its name contains ".m3u" or
+/// ".txt" anywhere, case-sensitive.
+bool is_playlist_name(std::string_view name);
+
+/// Lists the channel folder and fills `table` with the paths (folder prefix
+/// followed by the whole entry name) of the entries that pass the match test,
+/// in search order. The search's first entry is left unexamined; every other
+/// one prints "name=%s" or "Not need analysis %s file!". Returns 0, or -1 after
+/// printing "Find no matching file!" when the folder cannot be listed.
+int scan_channel_folder(std::vector<std::string>& table);
+
+/// A playlist read whole, followed by one zero byte.
+struct PlaylistBuffer {
+  std::unique_ptr<char[]> text;
+  std::size_t length = 0;  // the file's measured length; text holds length + 1 bytes
+};
+
+enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };
+
+/// Reads the file at `path` into `buffer`: its measured length of bytes and a
+/// zero after them. Bytes the file no longer has when read stay zero. Returns
+/// kLoaded, kCannotOpen (missing, unreadable, or not a regular file) or
+/// kNoMemory (the buffer cannot be allocated).
+LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
+
+/// Loads and converts each listed playlist in order, printing its outcome.
+/// Stops at a file that cannot be opened ("Open %s failure!") or at a buffer
+/// that cannot be allocated (silently). Returns 0 when every file was converted
+/// and saved, else 1.
+int process_playlists(const std::vector<std::string>& table);
+
+/// The whole run up to the closing prompt: scan, then process. Returns the exit
+/// status: 0 when the folder was listed and every listed file was saved, else 1.
+int run_channel_folder() noexcept;
+
+}  // namespace m3u2lst

@@ -1,0 +1,15 @@
+// m3u2lst: converts the playlists in the folder "iptv channel" into records
+// appended to "iptv.lst", reports each step, and waits for a key so that a
+// console window opened for it stays readable.
+#include <cstdio>
+
+#include "driver.hpp"
+#include "platform.hpp"
+
+int main() {
+  int status = m3u2lst::run_channel_folder();
+  std::fputs(m3u2lst::kClosingLine, stdout);
+  std::fflush(stdout);
+  m3u2lst::platform::wait_for_key();
+  return status;
+}

@@ -1,0 +1,45 @@
+// What the program needs from the operating system: the channel folder's
+// listing, playlist files read whole, and the one-key wait. One source per
+// platform implements it; CMake picks the source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace m3u2lst::platform {
+
+/// The channel folder as listed paths begin: the folder name `iptv channel`
+/// behind "." and ending in the platform's path separator.
+extern const char* const kChannelFolderPrefix;
+
+/// Lists the channel folder in the order of the platform's directory search,
+/// starting with the entry that search yields first (the folder's own ".").
+/// Returns 0 with `names` filled, or -1 when the search cannot start (the
+/// folder is missing, is not a folder, or cannot be read).
+int list_channel_folder(std::vector<std::string>& names);
+
+/// A playlist file opened for reading; close it with close_playlist_file.
+struct PlaylistFile {
+  std::intptr_t handle = -1;
+};
+
+/// Opens `path` for reading in binary mode and measures it. Only a regular
+/// file counts: a folder, a FIFO or a device cannot be opened, and opening
+/// never blocks. Returns 0 with `file` and `length` set, or -1.
+int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length);
+
+/// Reads up to `length` bytes into `into`, fewer when the file ends sooner or
+/// a read fails. Returns the count read.
+std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length);
+
+/// Closes a file opened by open_playlist_file.
+void close_playlist_file(PlaylistFile file);
+
+/// Waits for one key press on the console, read without echo and without
+/// waiting for Enter, and leaves the console as it found it. Returns at once
+/// when standard input is no console.
+void wait_for_key();
+
+}  // namespace m3u2lst::platform

@@ -1,0 +1,45 @@
+// The processing loop and the run as a whole.
+#include <cstdio>
+#include <new>
+
+#include "conversion/playlist_conversion.hpp"
+#include "driver.hpp"
+
+namespace m3u2lst {
+
+int process_playlists(const std::vector<std::string>& table) {
+  int status = 0;
+  for (const std::string& path : table) {
+    PlaylistBuffer buffer;
+    LoadResult loaded = load_playlist(path, buffer);
+    if (loaded == kCannotOpen) {
+      std::printf(kOpenFailureLine, path.c_str());
+      return 1;
+    }
+    if (loaded == kNoMemory) {
+      return 1;
+    }
+    if (convert_playlist(buffer.text.get()) == 0) {
+      std::printf(kSaveSuccessLine, path.c_str());
+    } else {
+      std::printf(kSaveFailureLine, path.c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int run_channel_folder() noexcept {
+  try {
+    std::vector<std::string> table;
+    if (scan_channel_folder(table) != 0) {
+      return 1;
+    }
+    return process_playlists(table);
+  } catch (const std::bad_alloc&) {
+    // The file table itself could not grow: nothing more can be done safely.
+    return 1;
+  }
+}
+
+}  // namespace m3u2lst

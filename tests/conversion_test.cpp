@@ -1,0 +1,178 @@
+// Records assembled from playlist texts, byte for byte, without touching files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "conversion/playlist_conversion.hpp"
+#include "test_support.hpp"
+
+namespace m3u2lst {
+namespace {
+
+std::string record(const std::string& name, const std::string& url) {
+  return "<servername=>" + name + "</servername><serverurl=>" + url +
+         "</serverurl><servercategory=>TV</servercategory>\r\n";
+}
+
+TEST(ListRecord, HasTheExactLayout) {
+  std::string out;
+  append_list_record(out, "BBC One", "http://a.example/1.m3u8");
+  EXPECT_EQ(out,
+            "<servername=>BBC One</servername><serverurl=>http://a.example/1.m3u8"
+            "</serverurl><servercategory=>TV</servercategory>\r\n");
+  EXPECT_EQ(out.size(), 88u + 7u + 23u);
+}
+
+TEST(ConvertText, TakesNameAfterFirstCommaAndTheNextLineAsUrl) {
+  EXPECT_EQ(convert_text("#EXTM3U\r\n#EXTINF:-1 tvg-name=\"x\",One\r\nhttp://a/1\r\n"
+                         "#EXTINF:-1,Two\r\nhttp://a/2"),
+            record("One", "http://a/1") + record("Two", "http://a/2"));
+  // Two commas: the name starts after the first and keeps the second.
+  EXPECT_EQ(convert_text("#EXTINF:-1,News, late\r\nu\r\n"), record("News, late", "u"));
+  // The comma may stand on a later line than the marker.
+  EXPECT_EQ(convert_text("#EXTINF:-1\r\nx,Late\r\nu\r\n"), record("Late", "u"));
+  // Nothing is trimmed or converted.
+  EXPECT_EQ(convert_text("#EXTINF:-1, \xc3\xa9t\xc3\xa9 \r\n u \r\n"),
+            record(" \xc3\xa9t\xc3\xa9 ", " u "));
+}
+
+TEST(ConvertText, TextsWithoutEntriesYieldNothing) {
+  EXPECT_EQ(convert_text(""), "");
+  EXPECT_EQ(convert_text("#EXTM3U\r\nhttp://a/1\r\n"), "");
+  EXPECT_EQ(convert_text("#extinf:-1,Lower\r\nhttp://a/1\r\n"), "");
+}
+
+TEST(ConvertText, UrlLineIsAlwaysTheLineAfterTheName) {
+  // Empty name.
+  EXPECT_EQ(convert_text("#EXTINF:-1,\r\nu\r\n"), record("", "u"));
+  // A blank line makes an empty URL; the line after it is not used.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n\r\nhttp://a/1\r\n"), record("A", ""));
+  // An option line is taken as the URL.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTVLCOPT:x=y\r\nhttp://a/1\r\n"),
+            record("A", "#EXTVLCOPT:x=y"));
+  // The entry line is the last one.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n"), record("A", ""));
+  // Two entry lines in a row: the second is the first's URL, then opens its own entry.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B\r\nu\r\n"),
+            record("A", "#EXTINF:-1,B") + record("B", "u"));
+  // ...and is dropped with the first when the skip rule holds for it.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B.url\r\nu\r\n"), record("B.url", "u"));
+  // A last URL line holding a marker but no line end opens no entry.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B"), record("A", "#EXTINF:-1,B"));
+}
+
+TEST(ConvertText, BareLfAndCrInsideCrLfLinesAreOrdinaryBytes) {
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\nB\r\nu\nv\r\n"), record("A\nB", "u\nv"));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\n"), record("A", "u\n"));
+}
+
+TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
+  const std::string crlf =
+      "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
+  std::string lf = crlf;
+  std::string cr = crlf;
+  for (std::string* text : {&lf, &cr}) {
+    std::string::size_type at;
+    while ((at = text->find("\r\n")) != std::string::npos) {
+      text->replace(at, 2, text == &lf ? "\n" : "\r");
+    }
+  }
+  EXPECT_EQ(convert_text(lf), convert_text(crlf));
+  EXPECT_EQ(convert_text(cr), convert_text(crlf));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\nu"), record("A", "u"));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\n"), record("A", ""));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A"), record("A", ""));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1,B\nv\n"),
+            record("A", "u") + record("B", "v"));
+  // A CR LF anywhere after the comma puts that entry under the CR LF rules.
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\nu\n#EXTINF:-1,B\r\nv\r\n"),
+            record("A\nu\n#EXTINF:-1,B", "v"));
+}
+
+TEST(ConvertText, MarkerWithoutCommaEndsTheText) {
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1 no comma\r\nv\r\n"), record("A", "u"));
+}
+
+TEST(ConvertText, LongNamesAndUrlsAreKeptWhole) {
+  std::string url = "https://edge.example/live.m3u8?token=" + std::string(2100, 'k');
+  std::string name(600, 'n');
+  EXPECT_EQ(convert_text("#EXTINF:-1," + name + "\r\n" + url + "\r\n"), record(name, url));
+  EXPECT_EQ(convert_text("#EXTINF:-1," + name + "\n" + url + "\n"), record(name, url));
+}
+
+TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
+  EXPECT_EQ(is_skipped_url("http://a/list.url"), 1);
+  EXPECT_EQ(is_skipped_url("http://a/curly.urlx"), 1);
+  EXPECT_EQ(is_skipped_url("http://a/p?id=1&ip=2&auth=3"), 1);
+  EXPECT_EQ(is_skipped_url("&auth=3&ip=2 http://a/p?id=1"), 1);
+  EXPECT_EQ(is_skipped_url("http://a/p?id=1&auth=3"), 0);
+  EXPECT_EQ(is_skipped_url("http://a/p?ID=1&ip=2&auth=3"), 0);
+  EXPECT_EQ(is_skipped_url("http://a/.URL"), 0);
+  EXPECT_EQ(is_skipped_url(""), 0);
+}
+
+TEST(SkipRule, SeesTheUrlLineBeforeExtraction) {
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/x.url=rtmp://r/s\r\n"), "");
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p?id=1&auth=2\r\n"),
+            record("A", "http://a/p?id=1&auth=2"));
+}
+
+TEST(RtmpExtraction, CutsTheLineAtTheEmbeddedAddress) {
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p?s=rtmp://r/live\r\n"),
+            record("A", "rtmp://r/live"));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p;;rtmp://r/live\r\n"),
+            record("A", "rtmp://r/live"));
+  // "=rtmp://" wins over an earlier ";;rtmp://".
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nx;;rtmp://r/1 y=rtmp://r/2\r\n"),
+            record("A", "rtmp://r/2"));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nrtmp://r/plain\r\n"), record("A", "rtmp://r/plain"));
+}
+
+TEST(RtmpExtraction, RewritesTheBufferInPlace) {
+  char line[] = "http://a/p?s=rtmp://r/live";
+  extract_rtmp_url(line);
+  EXPECT_STREQ(line, "rtmp://r/live");
+  char both[] = "a;;rtmp://r/1=rtmp://r/2";
+  extract_rtmp_url(both);
+  EXPECT_STREQ(both, "rtmp://r/2");
+  char semis[] = ";;rtmp://r/3";
+  extract_rtmp_url(semis);
+  EXPECT_STREQ(semis, "rtmp://r/3");
+  char plain[] = "rtmp://r/4";
+  extract_rtmp_url(plain);
+  EXPECT_STREQ(plain, "rtmp://r/4");
+}
+
+TEST(PlaylistScanner, FillsInWholeRecordsAndResumes) {
+  std::string text;
+  for (int i = 0; i < 50; ++i) {
+    text += "#EXTINF:-1,C" + std::to_string(i) + "\r\nhttp://a/" + std::to_string(i) + "\r\n";
+  }
+  const std::string whole = convert_text(text);
+  PlaylistScanner scanner(text);
+  std::string joined;
+  std::string chunk;
+  bool more = true;
+  while (more) {
+    more = scanner.fill(chunk, 200);
+    // Every chunk ends at a record's end.
+    ASSERT_TRUE(chunk.empty() || chunk.ends_with("</servercategory>\r\n"));
+    joined += chunk;
+    chunk.clear();
+  }
+  EXPECT_EQ(joined, whole);
+}
+
+TEST(ConvertText, MatchesTheRulesOnRandomPlaylists) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 3000; ++round) {
+    std::string file = testing::random_playlist(random, static_cast<std::size_t>(1 + round % 60));
+    std::string text = file.substr(0, file.find('\0'));
+    ASSERT_EQ(convert_text(text), testing::model_records(file))
+        << "playlist: " << ::testing::PrintToString(file);
+  }
+}
+
+}  // namespace
+}  // namespace m3u2lst

@@ -1,0 +1,258 @@
+// The whole program, run in temporary working folders: its console lines, its
+// exit status and the bytes of the channel list it leaves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+
+#include "test_support.hpp"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace m3u2lst {
+namespace {
+
+using testing::console_line;
+using testing::folder_prefix;
+
+const std::string kClosing = "Parse file success,Press any key to exit";
+const std::string kTwoChannels =
+    "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
+
+class Program : public ::testing::Test {
+ protected:
+  testing::TempDir work;
+  fs::path channels = work.path() / "iptv channel";
+  fs::path list_path = work.path() / "iptv.lst";
+
+  void SetUp() override { fs::create_directory(channels); }
+  void add(const std::string& name, const std::string& bytes) {
+    testing::write_file(channels / name, bytes);
+  }
+  testing::RunResult run() { return testing::run_program(work.path()); }
+  std::string list() { return testing::read_file(list_path); }
+
+  static std::string lines(std::initializer_list<std::string> texts) {
+    std::string out;
+    for (const std::string& text : texts) {
+      out += console_line(text);
+    }
+    return out;
+  }
+  static std::string path(const std::string& name) { return folder_prefix() + name; }
+};
+
+TEST_F(Program, MissingFolderFindsNothing) {
+  fs::remove(channels);
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Find no matching file!", kClosing}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(fs::exists(list_path));
+}
+
+TEST_F(Program, EmptyFolderExaminesOnlyItsParent) {
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", kClosing}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_FALSE(fs::exists(list_path));
+}
+
+TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
+  add("a.M3U", kTwoChannels);
+  add("b.m3u8", kTwoChannels);
+  add("c.txt.bak", kTwoChannels);
+  add("d.TXT", kTwoChannels);
+  add("e.mp4", kTwoChannels);
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "Not need analysis a.M3U file!",
+                                   "name=" + path("b.m3u8"), "name=" + path("c.txt.bak"),
+                                   "Not need analysis d.TXT file!", "Not need analysis e.mp4 file!",
+                                   "Save " + path("b.m3u8") + " sucessful!",
+                                   "Save " + path("c.txt.bak") + " sucessful!", kClosing}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(list(), testing::model_records(kTwoChannels) + testing::model_records(kTwoChannels));
+}
+
+TEST_F(Program, EmptyPlaylistCreatesAnEmptyList) {
+  add("empty.m3u", "");
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("empty.m3u"),
+                                   "Save " + path("empty.m3u") + " sucessful!", kClosing}));
+  ASSERT_TRUE(fs::exists(list_path));
+  EXPECT_EQ(list(), "");
+}
+
+TEST_F(Program, FolderNamedLikeAPlaylistStopsTheLoop) {
+  add("1.m3u", kTwoChannels);
+  fs::create_directory(channels / "2.m3u");
+  add("3.txt", kTwoChannels);
+  add("notes", "x");
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console,
+            lines({"Not need analysis .. file!", "name=" + path("1.m3u"), "name=" + path("2.m3u"),
+                   "name=" + path("3.txt"), "Not need analysis notes file!",
+                   "Save " + path("1.m3u") + " sucessful!", "Open " + path("2.m3u") + " failure!",
+                   kClosing}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(list(), testing::model_records(kTwoChannels));
+}
+
+#ifndef _WIN32
+TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
+  add("1.m3u", kTwoChannels);
+  ASSERT_EQ(mkfifo((channels / "2.m3u").c_str(), 0600), 0);
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("1.m3u"),
+                                   "name=" + path("2.m3u"), "Save " + path("1.m3u") + " sucessful!",
+                                   "Open " + path("2.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+#endif
+
+TEST_F(Program, ListThatCannotBeOpenedFailsEachFileAndGoesOn) {
+  fs::create_directory(list_path);
+  add("a.m3u", kTwoChannels);
+  add("b.m3u", kTwoChannels);
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console,
+            lines({"Not need analysis .. file!", "name=" + path("a.m3u"), "name=" + path("b.m3u"),
+                   "The SaveFile cannot opened", "Save " + path("a.m3u") + " failure!",
+                   "The SaveFile cannot opened", "Save " + path("b.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(Program, AppendsAfterEarlierContentOnEveryRun) {
+  testing::write_file(list_path, "<servername=>Kept</servername>\r\n");
+  add("a.m3u", kTwoChannels);
+  EXPECT_EQ(run().exit_status, 0);
+  testing::RunResult second = run();
+  EXPECT_EQ(second.exit_status, 0);
+  std::string records = testing::model_records(kTwoChannels);
+  EXPECT_EQ(list(), "<servername=>Kept</servername>\r\n" + records + records);
+}
+
+TEST_F(Program, KeepsLongNamesWholeAndListsEveryPlaylist) {
+  const std::string long_name = "A very long playlist name, beyond thirty-four bytes.m3u";
+  add(long_name, kTwoChannels);
+  std::string expected_list = testing::model_records(kTwoChannels);
+  for (int i = 0; i < 60; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "p%02d.txt", i);
+    std::string text = "#EXTINF:-1," + std::string(name) + "\nhttp://a/" + name + "\n";
+    add(name, text);
+    expected_list += testing::model_records(text);
+  }
+  testing::RunResult result = run();
+  EXPECT_NE(result.console.find(console_line("name=" + path(long_name))), std::string::npos);
+  EXPECT_NE(result.console.find(console_line("Save " + path("p59.txt") + " sucessful!")),
+            std::string::npos);
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(list(), expected_list);
+}
+
+TEST_F(Program, PercentSignsInNamesArePrintedAsTheyStand) {
+  add("%s %d.m3u", kTwoChannels);
+  add("%n.bin", "");
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "Not need analysis %n.bin file!",
+                                   "name=" + path("%s %d.m3u"),
+                                   "Save " + path("%s %d.m3u") + " sucessful!", kClosing}));
+}
+
+// The order a Windows folder lists its entries in: ASCII letters folded to
+// upper case, ties broken byte for byte.
+bool listed_before(const std::string& a, const std::string& b) {
+  auto fold = [](std::string s) {
+    for (char& c : s) {
+      if (c >= 'a' && c <= 'z') {
+        c = static_cast<char>(c - 32);
+      }
+    }
+    return s;
+  };
+  std::string fa = fold(a);
+  std::string fb = fold(b);
+  if (fa != fb) {
+    return std::lexicographical_compare(
+        fa.begin(), fa.end(), fb.begin(), fb.end(), [](char x, char y) {
+          return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+        });
+  }
+  return a < b;
+}
+
+TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
+  std::mt19937 random(8122026);
+  const std::vector<std::string> pieces = {"a",    "B",    "z",     "_",       "~",    "1",
+                                           " ",    "-",    "%s",    ".",       ".m3u", ".M3U",
+                                           ".txt", ".TXT", ".m3u8", "\xc3\xa9"};
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  for (int round = 0; round < 25; ++round) {
+    testing::TempDir round_work;
+    fs::path folder = round_work.path() / "iptv channel";
+    fs::create_directory(folder);
+    std::map<std::string, std::string> files;  // name -> bytes; no bytes for a sub-folder
+    std::set<std::string> folders;
+    std::size_t entries = random() % 9;
+    while (files.size() + folders.size() < entries) {
+      std::string name;
+      for (std::size_t n = 1 + random() % 4; n > 0; --n) {
+        name += pieces[pick(random)];
+      }
+      if (name == "." || name == ".." || files.count(name) || folders.count(name)) {
+        continue;
+      }
+      if (random() % 10 == 0) {
+        folders.insert(name);
+        fs::create_directory(folder / name);
+      } else {
+        files[name] = testing::random_playlist(random, random() % 40);
+        testing::write_file(folder / name, files[name]);
+      }
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : files) {
+      names.push_back(entry.first);
+    }
+    names.insert(names.end(), folders.begin(), folders.end());
+    std::sort(names.begin(), names.end(), listed_before);
+
+    std::string console = console_line("Not need analysis .. file!");
+    std::vector<std::string> listed;
+    for (const std::string& name : names) {
+      bool match = name.find(".m3u") != std::string::npos || name.find(".txt") != std::string::npos;
+      console +=
+          console_line(match ? "name=" + path(name) : "Not need analysis " + name + " file!");
+      if (match) {
+        listed.push_back(name);
+      }
+    }
+    std::string expected_list;
+    int status = 0;
+    for (const std::string& name : listed) {
+      if (folders.count(name)) {
+        console += console_line("Open " + path(name) + " failure!");
+        status = 1;
+        break;
+      }
+      expected_list += testing::model_records(files[name]);
+      console += console_line("Save " + path(name) + " sucessful!");
+    }
+    console += console_line(kClosing);
+
+    testing::RunResult result = testing::run_program(round_work.path());
+    ASSERT_EQ(result.console, console) << "round " << round;
+    EXPECT_EQ(result.exit_status, status);
+    EXPECT_EQ(testing::read_file(round_work.path() / "iptv.lst"), expected_list);
+  }
+}
+
+}  // namespace
+}  // namespace m3u2lst
