@@ -1,6 +1,7 @@
 // Records assembled from playlist texts, byte for byte, without touching files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -171,6 +172,34 @@ TEST(ConvertText, MatchesTheRulesOnRandomPlaylists) {
     std::string text = file.substr(0, file.find('\0'));
     ASSERT_EQ(convert_text(text), testing::model_records(file))
         << "playlist: " << ::testing::PrintToString(file);
+  }
+}
+
+}  // namespace
+}  // namespace m3u2lst
+
+namespace m3u2lst {
+namespace {
+
+TEST(ConvertText, PublishedSizePlaylistsConvertInBothLineEnds) {
+  std::mt19937 random(42);
+  for (const char* line_end : {"\r\n", "\n"}) {
+    std::string text = std::string("#EXTM3U x-tvg-url=\"http://epg.example/guide.xml\"") + line_end;
+    for (int i = 0; i < 5000; ++i) {
+      std::string url = "http://cdn" + std::to_string(i % 7) + ".example/live/" +
+                        std::to_string(i) +
+                        "/index.m3u8?token=" + std::string(random() % 700, 'a' + char(i % 26));
+      if (i % 17 == 0) {
+        url += ".url";
+      } else if (i % 13 == 0) {
+        url = "http://relay.example/p?s=rtmp://r.example/live/" + std::to_string(i);
+      }
+      text += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G\",Channel " +
+              std::to_string(i) + line_end + url + line_end;
+    }
+    std::string records = convert_text(text);
+    EXPECT_EQ(records, testing::model_records(text));
+    EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 5000 - 295);
   }
 }
 
