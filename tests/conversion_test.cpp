@@ -71,14 +71,8 @@ TEST(ConvertText, BareLfAndCrInsideCrLfLinesAreOrdinaryBytes) {
 TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
   const std::string crlf =
       "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
-  std::string lf = crlf;
-  std::string cr = crlf;
-  for (std::string* text : {&lf, &cr}) {
-    std::string::size_type at;
-    while ((at = text->find("\r\n")) != std::string::npos) {
-      text->replace(at, 2, text == &lf ? "\n" : "\r");
-    }
-  }
+  const std::string lf = "#EXTM3U\n#EXTINF:-1,One\nhttp://a/1\n#EXTINF:-1,Two\nhttp://a/2\n";
+  const std::string cr = "#EXTM3U\r#EXTINF:-1,One\rhttp://a/1\r#EXTINF:-1,Two\rhttp://a/2\r";
   EXPECT_EQ(convert_text(lf), convert_text(crlf));
   EXPECT_EQ(convert_text(cr), convert_text(crlf));
   EXPECT_EQ(convert_text("#EXTINF:-1,A\nu"), record("A", "u"));

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 #ifdef _WIN32
@@ -57,13 +58,83 @@ std::string read_file(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-#ifndef _WIN32
+namespace {
+
+/// The program under test, which the build puts beside the test executable.
+fs::path program_path() {
+#ifdef _WIN32
+  char self[MAX_PATH * 4];
+  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  fs::path tests(std::string(self, length));
+#else
+  fs::path tests = fs::read_symlink("/proc/self/exe");
+#endif
+  return tests.parent_path() / M3U2LST_PROGRAM_NAME;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+RunResult run_program(const fs::path& folder) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
+    throw std::runtime_error("CreatePipe failed");
+  }
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  HANDLE no_input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = no_input;
+  startup.hStdOutput = write_end;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::string program = program_path().string();
+  std::string command_line = "\"" + program + "\"";
+  std::string directory = folder.string();
+  BOOL started = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                                nullptr, directory.c_str(), &startup, &process);
+  CloseHandle(write_end);
+  CloseHandle(no_input);
+  if (!started) {
+    CloseHandle(read_end);
+    throw std::runtime_error("cannot start " + program);
+  }
+  RunResult result;
+  char bytes[4096];
+  DWORD n = 0;
+  while (ReadFile(read_end, bytes, sizeof bytes, &n, nullptr) && n > 0) {
+    result.console.append(bytes, n);
+  }
+  CloseHandle(read_end);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  result.exit_status = static_cast<int>(status);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return result;
+}
+
+std::string folder_prefix() {
+  return ".\\iptv channel\\";
+}
+std::string console_line(const std::string& text) {
+  return text + "\r\n";
+}
+
+#else
 
 RunResult run_program(const fs::path& folder) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  const std::string program = program_path().string();
   pid_t child = fork();
   if (child == 0) {
     int no_input = open("/dev/null", O_RDONLY);
@@ -73,7 +144,7 @@ RunResult run_program(const fs::path& folder) {
     }
     close(pipe_ends[0]);
     close(pipe_ends[1]);
-    execl(M3U2LST_PROGRAM, M3U2LST_PROGRAM, static_cast<char*>(nullptr));
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipe_ends[1]);
