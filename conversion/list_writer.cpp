@@ -1,26 +1,52 @@
 // Appending a playlist's records to the channel list file.
 #include <cstdio>
 #include <new>
+#include <string>
 
+#include "list_file.hpp"
 #include "playlist_conversion.hpp"
 
 namespace m3u2lst {
 
 namespace {
 
-/// Records are gathered into chunks of about this size and each chunk goes to
-/// the list in one write, so the list only ever receives whole records.
+/// Records are gathered into chunks of about this size, and each chunk goes to
+/// the list in one write. A write therefore holds whole records only, and runs
+/// appending to the same list at once never mix bytes inside a record.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
+/// Length of the whole records at the start of `written`: up to and including
+/// its last CR LF. A record holds no CR LF but its last two bytes.
+std::size_t whole_records_length(std::string_view written) {
+  std::size_t last = written.rfind("\r\n");
+  return last == std::string_view::npos ? 0 : last + 2;
+}
+
+/// Writes one chunk of whole records. When the write stops short (a full
+/// disk), the torn record it leaves at the end of the list is cut off, so the
+/// list ends at the last whole record written. Returns 0, or -1.
+int write_chunk(list_file::ListFile list, std::string_view chunk) {
+  std::uint64_t end = 0;
+  std::size_t written = list_file::append_once(list, chunk.data(), chunk.size(), end);
+  if (written == chunk.size()) {
+    return 0;
+  }
+  std::size_t torn = written - whole_records_length(chunk.substr(0, written));
+  if (torn > 0 && end >= torn) {
+    list_file::cut_back(list, end - torn, end);
+  }
+  return -1;
+}
+
 /// Appends the records of `text` to `list`. Returns 0, or -1 when a write fails.
-int write_records(const char* text, std::FILE* list) {
+int write_records(const char* text, list_file::ListFile list) {
   PlaylistScanner scanner(text);
   std::string chunk;
   chunk.reserve(kChunkBytes + 4096);
   bool more = true;
   while (more) {
     more = scanner.fill(chunk, kChunkBytes);
-    if (!chunk.empty() && std::fwrite(chunk.data(), 1, chunk.size(), list) != chunk.size()) {
+    if (!chunk.empty() && write_chunk(list, chunk) != 0) {
       return -1;
     }
     chunk.clear();
@@ -31,21 +57,18 @@ int write_records(const char* text, std::FILE* list) {
 }  // namespace
 
 int convert_playlist(const char* text) {
-  // Binary mode: every record ends in exactly CR LF on every platform.
-  std::FILE* list = std::fopen(kChannelListName, "ab");
-  if (list == nullptr) {
+  list_file::ListFile list;
+  if (list_file::open_list(kChannelListName, list) != 0) {
     std::fputs(kListCannotOpenMessage, stdout);
     return -1;
   }
-  // The chunks are the buffering; each goes straight to the file.
-  std::setvbuf(list, nullptr, _IONBF, 0);
   int result;
   try {
     result = write_records(text, list);
   } catch (const std::bad_alloc&) {
     result = -1;
   }
-  if (std::fclose(list) != 0) {
+  if (list_file::close_list(list) != 0) {
     result = -1;
   }
   return result;

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform.hpp"
 
 namespace m3u2lst {
 
@@ -43,6 +46,14 @@ enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };
 /// kLoaded, kCannotOpen (missing, unreadable, or not a regular file) or
 /// kNoMemory (the buffer cannot be allocated).
 LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
+
+/// The second half of load_playlist: reads the open `file`, measured at
+/// `length` bytes, into `buffer` and closes it. The buffer holds exactly
+/// `length` bytes and a zero whether the file has since grown (the excess is
+/// not read) or shrunk (the missing bytes stay zero). Returns kLoaded, or
+/// kNoMemory after closing the file.
+LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
+                                  PlaylistBuffer& buffer);
 
 /// Loads and converts each listed playlist in order, printing its outcome.
 /// Stops at a file that cannot be opened ("Open %s failure!") or at a buffer

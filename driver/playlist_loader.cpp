@@ -14,6 +14,11 @@ LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer) {
   if (platform::open_playlist_file(path.c_str(), file, length) != 0) {
     return kCannotOpen;
   }
+  return read_measured_playlist(file, length, buffer);
+}
+
+LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
+                                  PlaylistBuffer& buffer) {
   if (length >= std::numeric_limits<std::size_t>::max()) {
     platform::close_playlist_file(file);
     return kNoMemory;

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -76,7 +77,10 @@ fs::path program_path() {
 
 #ifdef _WIN32
 
-RunResult run_program(const fs::path& folder) {
+RunningProgram start_program(const fs::path& folder, bool unprivileged) {
+  if (unprivileged) {
+    throw std::runtime_error("running as another user is not supported here");
+  }
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
@@ -104,19 +108,26 @@ RunResult run_program(const fs::path& folder) {
     CloseHandle(read_end);
     throw std::runtime_error("cannot start " + program);
   }
+  CloseHandle(process.hThread);
+  return {reinterpret_cast<std::intptr_t>(process.hProcess),
+          reinterpret_cast<std::intptr_t>(read_end)};
+}
+
+RunResult finish_program(const RunningProgram& running) {
+  auto process = reinterpret_cast<HANDLE>(running.process);
+  auto output = reinterpret_cast<HANDLE>(running.output);
   RunResult result;
   char bytes[4096];
   DWORD n = 0;
-  while (ReadFile(read_end, bytes, sizeof bytes, &n, nullptr) && n > 0) {
+  while (ReadFile(output, bytes, sizeof bytes, &n, nullptr) && n > 0) {
     result.console.append(bytes, n);
   }
-  CloseHandle(read_end);
-  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(output);
+  WaitForSingleObject(process, INFINITE);
   DWORD status = 0;
-  GetExitCodeProcess(process.hProcess, &status);
+  GetExitCodeProcess(process, &status);
   result.exit_status = static_cast<int>(status);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  CloseHandle(process);
   return result;
 }
 
@@ -129,7 +140,7 @@ std::string console_line(const std::string& text) {
 
 #else
 
-RunResult run_program(const fs::path& folder) {
+RunningProgram start_program(const fs::path& folder, bool unprivileged) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     throw std::runtime_error("pipe failed");
@@ -144,19 +155,33 @@ RunResult run_program(const fs::path& folder) {
     }
     close(pipe_ends[0]);
     close(pipe_ends[1]);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    if (unprivileged) {
+      execl(kSetpriv, kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program.c_str(),
+            static_cast<char*>(nullptr));
+    } else {
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
   close(pipe_ends[1]);
+  if (child < 0) {
+    close(pipe_ends[0]);
+    throw std::runtime_error("fork failed");
+  }
+  return {child, pipe_ends[0]};
+}
+
+RunResult finish_program(const RunningProgram& running) {
+  auto output = static_cast<int>(running.output);
   RunResult result;
   char bytes[4096];
   ssize_t n;
-  while ((n = read(pipe_ends[0], bytes, sizeof bytes)) > 0) {
+  while ((n = read(output, bytes, sizeof bytes)) > 0) {
     result.console.append(bytes, static_cast<std::size_t>(n));
   }
-  close(pipe_ends[0]);
+  close(output);
   int status = 0;
-  waitpid(child, &status, 0);
+  waitpid(static_cast<pid_t>(running.process), &status, 0);
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
@@ -170,103 +195,8 @@ std::string console_line(const std::string& text) {
 
 #endif
 
-std::string model_records(const std::string& file_bytes) {
-  // The text ends at its first zero byte.
-  const std::string text = file_bytes.substr(0, file_bytes.find('\0'));
-  const auto npos = std::string::npos;
-  std::string records;
-  std::size_t cursor = 0;
-  for (;;) {
-    std::size_t marker = text.find("#EXTINF:", cursor);
-    if (marker == npos) {
-      break;
-    }
-    std::size_t comma = text.find(',', marker);
-    if (comma == npos) {
-      break;
-    }
-    std::size_t name_end = text.find("\r\n", comma);
-    std::size_t url_begin;
-    std::size_t url_end;
-    if (name_end != npos) {
-      url_begin = name_end + 2;
-      url_end = text.find("\r\n", url_begin);
-    } else {
-      name_end = text.find_first_of("\r\n", comma + 1);
-      if (name_end == npos) {
-        name_end = text.size();
-        url_begin = text.size();
-      } else {
-        url_begin = name_end + 1;
-      }
-      url_end = text.find_first_of("\r\n", url_begin);
-    }
-    bool last = url_end == npos;
-    if (last) {
-      url_end = text.size();
-    }
-    std::string name = text.substr(comma + 1, name_end - comma - 1);
-    std::string url = text.substr(url_begin, url_end - url_begin);
-    bool skipped =
-        url.find(".url") != npos ||
-        (url.find("?id") != npos && url.find("&ip") != npos && url.find("&auth") != npos);
-    if (!skipped) {
-      if (std::size_t at = url.find("=rtmp://"); at != npos) {
-        url = url.substr(at + 1);
-      } else if (std::size_t at2 = url.find(";;rtmp://"); at2 != npos) {
-        url = url.substr(at2 + 2);
-      }
-      records += "<servername=>" + name + "</servername><serverurl=>" + url +
-                 "</serverurl><servercategory=>TV</servercategory>\r\n";
-    }
-    if (last) {
-      break;
-    }
-    cursor = url_begin;
-  }
-  return records;
-}
-
-std::string random_playlist(std::mt19937& random, std::size_t pieces) {
-  static const std::vector<std::string> kPieces = {"#EXTINF:",
-                                                   "#EXTINF:-1 tvg-id=\"a\",",
-                                                   "#extinf:",
-                                                   ",",
-                                                   ",",
-                                                   "\r\n",
-                                                   "\r\n",
-                                                   "\r\n",
-                                                   "\n",
-                                                   "\n",
-                                                   "\r",
-                                                   "Name",
-                                                   "x",
-                                                   " ",
-                                                   "http://h.example/s",
-                                                   ".url",
-                                                   "?id=1",
-                                                   "&ip=2",
-                                                   "&auth=3",
-                                                   "=rtmp://r.example/a",
-                                                   ";;rtmp://r.example/b",
-                                                   "rtmp://",
-                                                   "=",
-                                                   ";;",
-                                                   "#EXTM3U",
-                                                   "\xc3\xa9",
-                                                   std::string(1, '\0'),
-                                                   std::string(300, 'u')};
-  std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
-  std::string text;
-  for (std::size_t i = 0; i < pieces; ++i) {
-    const std::string& piece = kPieces[pick(random)];
-    // Zero bytes are rare, so most texts run their whole length.
-    if (piece.size() == 1 && piece[0] == '\0' && random() % 8 != 0) {
-      continue;
-    }
-    text += piece;
-  }
-  return text;
+RunResult run_program(const fs::path& folder, bool unprivileged) {
+  return finish_program(start_program(folder, unprivileged));
 }
 
 }  // namespace m3u2lst::testing

@@ -1,12 +1,13 @@
 // Helpers shared by the tests: temporary folders, whole-file reads and writes,
-// running the program, and a plain model of the conversion rules.
+// and running the program.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "conversion_model.hpp"
 
 namespace m3u2lst::testing {
 
@@ -44,20 +45,28 @@ struct RunResult {
   int exit_status = -1;
 };
 
-/// Runs the built program in `folder` with no console input (so the closing
-/// prompt does not wait) and collects its standard output.
-RunResult run_program(const std::filesystem::path& folder);
+/// A started run of the program: its process and the read end of its output.
+struct RunningProgram {
+  std::intptr_t process = -1;
+  std::intptr_t output = -1;
+};
+
+/// Where the tests find setpriv, to run the program as an unprivileged user.
+inline constexpr char kSetpriv[] = "/usr/bin/setpriv";
+
+/// Starts the built program in `folder` with no console input (so the closing
+/// prompt does not wait). With `unprivileged`, it runs as the user nobody
+/// (POSIX, as root, through setpriv).
+RunningProgram start_program(const std::filesystem::path& folder, bool unprivileged = false);
+
+/// Collects a started run's standard output and waits for it to end.
+RunResult finish_program(const RunningProgram& running);
+
+/// start_program and finish_program in one.
+RunResult run_program(const std::filesystem::path& folder, bool unprivileged = false);
 
 /// The folder prefix and line end the program prints on this platform.
 std::string folder_prefix();
 std::string console_line(const std::string& text);
-
-/// The records a playlist text yields, worked out straight from the rules with
-/// plain searches: the yardstick for the converter.
-std::string model_records(const std::string& file_bytes);
-
-/// A random playlist made of the pieces that matter to the rules: markers,
-/// commas, CR, LF, skip marks, rtmp addresses, zero bytes and plain text.
-std::string random_playlist(std::mt19937& random, std::size_t pieces);
 
 }  // namespace m3u2lst::testing

@@ -1,0 +1,34 @@
+// The channel list file as the list writer needs it: opened for appending, so
+// that every write lands at its end even while other runs append too, and cut
+// back when a write tore a record. One source per platform implements it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace m3u2lst::list_file {
+
+/// An open channel list; close it with close_list.
+struct ListFile {
+  std::intptr_t handle = -1;
+};
+
+/// Opens `name` for appending in binary mode, creating it when absent. Never
+/// blocks (a FIFO without a reader cannot be opened). Returns 0, or -1.
+int open_list(const char* name, ListFile& file);
+
+/// Appends `size` bytes in one write. Returns the count the system took, which
+/// is less than `size` when the write failed or stopped short (a full disk),
+/// and sets `end` to the list's length right after those bytes.
+std::size_t append_once(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end);
+
+/// Cuts the list back to `length` bytes, but only while it still ends at
+/// `end`: bytes another run appended since are never touched. Returns 0 when
+/// the list was cut, else -1.
+int cut_back(ListFile file, std::uint64_t length, std::uint64_t end);
+
+/// Closes the list. Returns 0, or -1 when closing reports a failure (data
+/// that could not be stored).
+int close_list(ListFile file);
+
+}  // namespace m3u2lst::list_file

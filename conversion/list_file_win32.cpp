@@ -1,0 +1,78 @@
+// The channel list file on Windows.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <limits>
+
+#include "list_file.hpp"
+
+namespace m3u2lst::list_file {
+
+namespace {
+
+HANDLE as_handle(ListFile file) {
+  return reinterpret_cast<HANDLE>(file.handle);
+}
+
+}  // namespace
+
+int open_list(const char* name, ListFile& file) {
+  // Append access alone (no FILE_WRITE_DATA): the system puts every write at
+  // the end of the list, whoever else appends.
+  HANDLE handle = CreateFileA(name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return -1;
+  }
+  file.handle = reinterpret_cast<std::intptr_t>(handle);
+  return 0;
+}
+
+std::size_t append_once(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
+  DWORD written = 0;
+  DWORD want = size > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max()
+                                                        : static_cast<DWORD>(size);
+  if (!WriteFile(as_handle(file), bytes, want, &written, nullptr)) {
+    written = 0;
+  }
+  LARGE_INTEGER length;
+  end = GetFileSizeEx(as_handle(file), &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
+  return written;
+}
+
+int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
+  LARGE_INTEGER now;
+  if (!GetFileSizeEx(as_handle(file), &now) || static_cast<std::uint64_t>(now.QuadPart) != end ||
+      length > end || GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
+    return -1;
+  }
+  // Append access cannot shorten a file: cut through a second handle.
+  char path[MAX_PATH * 4];
+  DWORD path_length =
+      GetFinalPathNameByHandleA(as_handle(file), path, sizeof path, FILE_NAME_NORMALIZED);
+  if (path_length == 0 || path_length >= sizeof path) {
+    return -1;
+  }
+  HANDLE writer = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (writer == INVALID_HANDLE_VALUE) {
+    return -1;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(length);
+  bool cut = SetFilePointerEx(writer, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer);
+  CloseHandle(writer);
+  return cut ? 0 : -1;
+}
+
+int close_list(ListFile file) {
+  return CloseHandle(as_handle(file)) ? 0 : -1;
+}
+
+}  // namespace m3u2lst::list_file

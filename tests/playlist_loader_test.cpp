@@ -1,0 +1,63 @@
+// Loading a playlist whose file changes between being measured and being read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "driver/driver.hpp"
+#include "driver/platform.hpp"
+#include "test_support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace m3u2lst {
+namespace {
+
+class MeasuredPlaylist : public ::testing::Test {
+ protected:
+  testing::TempDir folder;
+  fs::path file = folder.path() / "list.m3u";
+  const std::string first = std::string(60, 'a') + std::string(40, 'b');
+
+  // Opens and measures the file as the processing loop does, then lets `change` alter it.
+  template <typename Change>
+  PlaylistBuffer load_after(Change change) {
+    testing::write_file(file, first);
+    platform::PlaylistFile opened;
+    std::uint64_t length = 0;
+    EXPECT_EQ(platform::open_playlist_file(file.string().c_str(), opened, length), 0);
+    EXPECT_EQ(length, first.size());
+    change();
+    PlaylistBuffer buffer;
+    EXPECT_EQ(read_measured_playlist(opened, length, buffer), kLoaded);
+    return buffer;
+  }
+};
+
+TEST_F(MeasuredPlaylist, GrownFileIsReadOnlyToItsMeasuredLength) {
+  PlaylistBuffer buffer = load_after([&] { testing::write_file(file, first + "#EXTINF:,more"); });
+  ASSERT_EQ(buffer.length, first.size());
+  EXPECT_EQ(std::string(buffer.text.get(), buffer.length), first);
+  EXPECT_EQ(buffer.text[buffer.length], '\0');
+}
+
+TEST_F(MeasuredPlaylist, ShrunkFileLeavesTheRestOfTheBufferZero) {
+  PlaylistBuffer buffer = load_after([&] { fs::resize_file(file, 60); });
+  ASSERT_EQ(buffer.length, first.size());
+  EXPECT_EQ(std::string(buffer.text.get()), std::string(60, 'a'));
+  EXPECT_EQ(std::string(buffer.text.get(), buffer.length + 1),
+            std::string(60, 'a') + std::string(41, '\0'));
+}
+
+TEST(LoadPlaylist, ReadsTheWholeFileAndAZero) {
+  testing::TempDir folder;
+  const std::string bytes = std::string("#EXTINF:-1,A\r\nu\r\n\0tail", 22);
+  testing::write_file(folder.path() / "a.m3u", bytes);
+  PlaylistBuffer buffer;
+  ASSERT_EQ(load_playlist((folder.path() / "a.m3u").string(), buffer), kLoaded);
+  EXPECT_EQ(std::string(buffer.text.get(), buffer.length + 1), bytes + '\0');
+  EXPECT_EQ(load_playlist((folder.path() / "missing.m3u").string(), buffer), kCannotOpen);
+  EXPECT_EQ(load_playlist(folder.path().string(), buffer), kCannotOpen);
+}
+
+}  // namespace
+}  // namespace m3u2lst
