@@ -1,0 +1,93 @@
+// Fuzzes the conversion of playlist text into records. Beyond "no crash", each
+// input's records must be whole and well formed, no more than its entry
+// markers, equal to what the plain model of the rules gives, and the same when
+// assembled in small chunks.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "conversion/playlist_conversion.hpp"
+#include "conversion_model.hpp"
+
+namespace {
+
+constexpr std::string_view kOpenTag = "<servername=>";
+constexpr std::string_view kMiddleTag = "</servername><serverurl=>";
+constexpr std::string_view kClosingTag = "</serverurl><servercategory=>TV</servercategory>";
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "conversion fuzzer: %s\n", what);
+  std::abort();
+}
+
+/// Counts the records, checking that each is whole and well formed. A record
+/// holds no CR LF but the one that ends it.
+std::size_t count_records(std::string_view records) {
+  std::size_t count = 0;
+  while (!records.empty()) {
+    std::size_t end = records.find("\r\n");
+    if (end == std::string_view::npos) {
+      fail("a record does not end in CR LF");
+    }
+    std::string_view record = records.substr(0, end);
+    if (!record.starts_with(kOpenTag) || !record.ends_with(kClosingTag) ||
+        record.size() < kOpenTag.size() + kMiddleTag.size() + kClosingTag.size() ||
+        record.find(kMiddleTag) == std::string_view::npos) {
+      fail("a record is not well formed");
+    }
+    records.remove_prefix(end + 2);
+    ++count;
+  }
+  return count;
+}
+
+std::size_t count_markers(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find("#EXTINF:"); at != std::string_view::npos;
+       at = text.find("#EXTINF:", at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string file(reinterpret_cast<const char*>(data), size);
+  const std::string text = file.substr(0, file.find('\0'));
+
+  const std::string records = m3u2lst::convert_text(text);
+  if (count_records(records) > count_markers(text)) {
+    fail("more records than entry markers");
+  }
+  if (records != m3u2lst::testing::model_records(file)) {
+    fail("records differ from the model of the rules");
+  }
+
+  // Assembled a few records at a time, the records are the same.
+  m3u2lst::PlaylistScanner scanner(text);
+  const std::size_t fill_to = size == 0 ? 1 : 1 + data[0] % 400;
+  std::string joined;
+  std::string chunk;
+  bool more = true;
+  while (more) {
+    more = scanner.fill(chunk, fill_to);
+    joined += chunk;
+    chunk.clear();
+  }
+  if (joined != records) {
+    fail("records assembled in chunks differ");
+  }
+
+  // The in-place extraction agrees with the offset it is built on.
+  std::string line = text;
+  const std::size_t offset = m3u2lst::rtmp_url_offset(line);
+  m3u2lst::extract_rtmp_url(line.data());
+  if (std::string_view(line.c_str()) != std::string_view(text).substr(offset)) {
+    fail("rtmp extraction in place differs from its offset");
+  }
+  return 0;
+}
