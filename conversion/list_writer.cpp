@@ -1,5 +1,6 @@
 // Appending a playlist's records to the channel list file.
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -39,7 +40,7 @@ int write_chunk(list_file::ListFile list, std::string_view chunk) {
 }
 
 /// Appends the records of `text` to `list`. Returns 0, or -1 when a write fails.
-int write_records(const char* text, list_file::ListFile list) {
+int write_records(std::string_view text, list_file::ListFile list) {
   PlaylistScanner scanner(text);
   std::string chunk;
   chunk.reserve(kChunkBytes + 4096);
@@ -57,6 +58,10 @@ int write_records(const char* text, list_file::ListFile list) {
 }  // namespace
 
 int convert_playlist(const char* text) {
+  return convert_playlist(text, std::strlen(text));
+}
+
+int convert_playlist(const char* text, std::size_t length) {
   list_file::ListFile list;
   if (list_file::open_list(kChannelListName, list) != 0) {
     std::fputs(kListCannotOpenMessage, stdout);
@@ -64,7 +69,7 @@ int convert_playlist(const char* text) {
   }
   int result;
   try {
-    result = write_records(text, list);
+    result = write_records(std::string_view(text, length), list);
   } catch (const std::bad_alloc&) {
     result = -1;
   }

@@ -36,6 +36,14 @@ int is_skipped_url(std::string_view url_line);
 /// "=rtmp://" wins wherever each stands in the line.
 std::size_t rtmp_url_offset(std::string_view url_line);
 
+/// What the skip rule and the rtmp extraction make of one URL line, found in
+/// a single pass over it.
+struct UrlFacts {
+  bool skipped = false;         // the skip rule holds
+  std::size_t rtmp_offset = 0;  // as rtmp_url_offset gives it
+};
+UrlFacts read_url_facts(std::string_view url_line);
+
 /// Rtmp extraction in place: rewrites the zero-terminated URL line `line` so it
 /// starts at its embedded "rtmp://" address (see rtmp_url_offset) and keeps its
 /// terminating zero. A line without such an address is left as it is.
@@ -65,6 +73,16 @@ class PlaylistScanner {
   /// First CR LF at or after `from`, or npos. Calls must not go backwards.
   std::size_t find_crlf(std::size_t from);
 
+  /// A URL line as one scan of it finds it.
+  struct UrlLine {
+    std::size_t end = 0;                          // its line end, or the end of the text
+    std::size_t marker = std::string_view::npos;  // its first entry marker, if any
+    UrlFacts facts;
+  };
+  /// Scans the URL line that starts at `begin`, which ends at CR LF when
+  /// `crlf_lines`, else at a bare LF or CR.
+  UrlLine scan_url_line(std::size_t begin, bool crlf_lines) const;
+
   std::string_view text_;
   std::size_t cursor_ = 0;                              // where the next marker search starts
   bool more_entries_ = true;                            // false once a URL line ran to the end
@@ -86,5 +104,9 @@ std::string convert_text(std::string_view text);
 /// when the list cannot be opened, and -1 (with no message) when a write or
 /// the close fails or memory runs out.
 int convert_playlist(const char* text);
+
+/// convert_playlist for a caller that already knows where the text's first
+/// zero byte stands: `text` holds `length` bytes before it.
+int convert_playlist(const char* text, std::size_t length);
 
 }  // namespace m3u2lst

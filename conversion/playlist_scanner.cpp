@@ -1,7 +1,10 @@
 // Parsing of the playlist text into entries and assembly of list records.
+#include <algorithm>
 #include <cstring>
 
+#include "byte_search.hpp"
 #include "playlist_conversion.hpp"
+#include "url_marks.hpp"
 
 namespace m3u2lst {
 
@@ -26,10 +29,7 @@ std::size_t find_byte(std::string_view text, char c, std::size_t from) {
 /// End of a line that ends in a bare LF or a bare CR: the first LF or CR at or
 /// after `from`, or the end of the text.
 std::size_t find_bare_line_end(std::string_view text, std::size_t from) {
-  std::size_t lf = find_byte(text, '\n', from);
-  std::size_t limit = lf == npos ? text.size() : lf;
-  std::size_t cr = find_byte(text.substr(0, limit), '\r', from);
-  return cr != npos ? cr : limit;
+  return byte_search::find_either<'\n', '\r'>(text.data(), text.size(), from);
 }
 
 }  // namespace
@@ -63,6 +63,36 @@ std::size_t PlaylistScanner::find_crlf(std::size_t from) {
   return found;
 }
 
+PlaylistScanner::UrlLine PlaylistScanner::scan_url_line(std::size_t begin, bool crlf_lines) const {
+  // One pass over the line finds its end, the marks the rules look for, and
+  // any entry marker inside it.
+  UrlLine line;
+  UrlMarks marks;
+  const char* bytes = text_.data() + begin;
+  const std::size_t rest = text_.size() - begin;
+  std::size_t end = byte_search::visit_set_bytes<'\r', '\n', '#', '.', '?', '&', '=', ';'>(
+      bytes, rest, [&](std::size_t i) {
+        switch (bytes[i]) {
+          case '\r':
+            // CR LF lines end only at CR LF; other lines at a bare CR too.
+            return crlf_lines && (i + 1 >= rest || bytes[i + 1] != '\n');
+          case '\n':
+            return crlf_lines;
+          case '#':
+            if (line.marker == npos && text_.substr(begin + i).starts_with(kEntryMarker)) {
+              line.marker = begin + i;
+            }
+            return true;
+          default:
+            marks.note(text_.substr(begin + i), i);
+            return true;
+        }
+      });
+  line.end = begin + end;
+  line.facts = marks.facts();
+  return line;
+}
+
 bool PlaylistScanner::fill(std::string& out, std::size_t fill_to) {
   while (more_entries_ && out.size() < fill_to) {
     std::size_t marker = text_.find(kEntryMarker, cursor_);
@@ -78,34 +108,26 @@ bool PlaylistScanner::fill(std::string& out, std::size_t fill_to) {
     }
     std::size_t name_begin = comma + 1;
     std::size_t name_end = find_crlf(name_begin);
-    std::size_t url_begin;
-    std::size_t url_end;
-    if (name_end != npos) {
-      url_begin = name_end + 2;
-      url_end = find_crlf(url_begin);
-    } else {
+    const bool crlf_lines = name_end != npos;
+    if (!crlf_lines) {
       // No CR LF anywhere after the comma: the playlist ends its lines in bare LF or CR.
       name_end = find_bare_line_end(text_, name_begin);
-      url_begin = name_end < text_.size() ? name_end + 1 : name_end;
-      url_end = url_begin < text_.size() ? find_bare_line_end(text_, url_begin) : text_.size();
-      if (url_end == text_.size()) {
-        url_end = npos;
-      }
     }
-    if (url_end == npos) {
-      url_end = text_.size();
+    std::size_t url_begin = std::min(name_end + (crlf_lines ? 2 : 1), text_.size());
+    UrlLine url = scan_url_line(url_begin, crlf_lines);
+    if (url.end == text_.size()) {
       more_entries_ = false;
     }
     // The next marker search starts at the URL line, so a URL line that is
-    // itself an entry line opens the next entry.
-    cursor_ = url_begin;
-
-    std::string_view url = text_.substr(url_begin, url_end - url_begin);
-    if (is_skipped_url(url) != 0) {
+    // itself an entry line opens the next entry. The scan of the line has
+    // told where its first marker stands, if it holds one.
+    cursor_ = url.marker != npos ? url.marker : url.end;
+    if (url.facts.skipped) {
       continue;
     }
     append_list_record(out, text_.substr(name_begin, name_end - name_begin),
-                       url.substr(rtmp_url_offset(url)));
+                       text_.substr(url_begin + url.facts.rtmp_offset,
+                                    url.end - url_begin - url.facts.rtmp_offset));
   }
   return more_entries_;
 }

@@ -1,35 +1,28 @@
 // The skip rule and the rtmp extraction, both over one URL line.
 #include <cstring>
 
+#include "byte_search.hpp"
 #include "playlist_conversion.hpp"
+#include "url_marks.hpp"
 
 namespace m3u2lst {
 
-namespace {
-
-bool contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
+UrlFacts read_url_facts(std::string_view url_line) {
+  UrlMarks marks;
+  byte_search::visit_set_bytes<'.', '?', '&', '=', ';'>(url_line.data(), url_line.size(),
+                                                        [&](std::size_t i) {
+                                                          marks.note(url_line.substr(i), i);
+                                                          return true;
+                                                        });
+  return marks.facts();
 }
 
-}  // namespace
-
 int is_skipped_url(std::string_view url_line) {
-  if (contains(url_line, ".url")) {
-    return 1;
-  }
-  // Token-authenticated links carry all three parameters; one or two alone do not count.
-  return contains(url_line, "?id") && contains(url_line, "&ip") && contains(url_line, "&auth") ? 1
-                                                                                               : 0;
+  return read_url_facts(url_line).skipped ? 1 : 0;
 }
 
 std::size_t rtmp_url_offset(std::string_view url_line) {
-  if (std::size_t at = url_line.find("=rtmp://"); at != std::string_view::npos) {
-    return at + 1;
-  }
-  if (std::size_t at = url_line.find(";;rtmp://"); at != std::string_view::npos) {
-    return at + 2;
-  }
-  return 0;
+  return read_url_facts(url_line).rtmp_offset;
 }
 
 void extract_rtmp_url(char* line) {

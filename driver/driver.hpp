@@ -33,10 +33,17 @@ bool is_playlist_name(std::string_view name);
 /// printing "Find no matching file!" when the folder cannot be listed.
 int scan_channel_folder(std::vector<std::string>& table);
 
+/// Frees a playlist buffer's memory.
+struct PlaylistMemoryDeleter {
+  std::size_t size = 0;  // bytes allocated: the file's length + 1
+  void operator()(char* memory) const noexcept { platform::free_playlist_memory(memory, size); }
+};
+
 /// A playlist read whole, followed by one zero byte.
 struct PlaylistBuffer {
-  std::unique_ptr<char[]> text;
-  std::size_t length = 0;  // the file's measured length; text holds length + 1 bytes
+  std::unique_ptr<char[], PlaylistMemoryDeleter> text;
+  std::size_t length = 0;       // the file's measured length; text holds length + 1 bytes
+  std::size_t text_length = 0;  // where the first zero byte stands
 };
 
 enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };

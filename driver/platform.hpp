@@ -37,6 +37,15 @@ std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length
 /// Closes a file opened by open_playlist_file.
 void close_playlist_file(PlaylistFile file);
 
+/// Allocates `size` bytes, left uninitialised, for a playlist about to be read
+/// whole into them. Large buffers are placed so the system can back them with
+/// huge pages: filling them then costs far fewer page faults. Returns null
+/// when memory runs out. Free with free_playlist_memory and the same size.
+char* allocate_playlist_memory(std::size_t size) noexcept;
+
+/// Frees memory from allocate_playlist_memory; null is ignored.
+void free_playlist_memory(char* memory, std::size_t size) noexcept;
+
 /// Waits for one key press on the console, read without echo and without
 /// waiting for Enter, and leaves the console as it found it. Returns at once
 /// when standard input is no console.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -103,6 +104,56 @@ std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length
 
 void close_playlist_file(PlaylistFile file) {
   close(static_cast<int>(file.handle));
+}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+/// Below this, a buffer comes from the ordinary heap.
+constexpr std::size_t kMappedFrom = 4 * kHugePage;
+
+std::size_t round_up(std::size_t size, std::size_t unit) {
+  return (size + unit - 1) / unit * unit;
+}
+
+}  // namespace
+
+char* allocate_playlist_memory(std::size_t size) noexcept {
+  if (size < kMappedFrom) {
+    return static_cast<char*>(std::malloc(size));
+  }
+  // Map one huge page more than needed, then trim the ends so that the buffer
+  // starts on a huge-page boundary: only aligned huge pages can back it.
+  const std::size_t length = round_up(size, kHugePage);
+  void* mapping =
+      mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) {
+    return nullptr;
+  }
+  auto* start = static_cast<char*>(mapping);
+  const std::size_t head = round_up(reinterpret_cast<std::uintptr_t>(start), kHugePage) -
+                           reinterpret_cast<std::uintptr_t>(start);
+  if (head > 0) {
+    munmap(start, head);
+  }
+  if (kHugePage - head > 0) {
+    munmap(start + head + length, kHugePage - head);
+  }
+#ifdef MADV_HUGEPAGE
+  madvise(start + head, length, MADV_HUGEPAGE);
+#endif
+  return start + head;
+}
+
+void free_playlist_memory(char* memory, std::size_t size) noexcept {
+  if (memory == nullptr) {
+    return;
+  }
+  if (size < kMappedFrom) {
+    std::free(memory);
+  } else {
+    munmap(memory, round_up(size, kHugePage));
+  }
 }
 
 namespace {

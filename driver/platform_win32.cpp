@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform.hpp"
 
@@ -71,6 +72,14 @@ std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length
 
 void close_playlist_file(PlaylistFile file) {
   CloseHandle(as_handle(file));
+}
+
+char* allocate_playlist_memory(std::size_t size) noexcept {
+  return static_cast<char*>(std::malloc(size));
+}
+
+void free_playlist_memory(char* memory, std::size_t /*size*/) noexcept {
+  std::free(memory);
 }
 
 namespace {

@@ -1,7 +1,7 @@
 // Reading one playlist file whole into a zero-terminated buffer.
+#include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "driver.hpp"
 #include "platform.hpp"
@@ -26,16 +26,35 @@ LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t len
   auto size = static_cast<std::size_t>(length);
   // Not zero-filled up front: only what the read leaves unfilled is zeroed,
   // which is the terminating byte unless the file shrank since it was measured.
-  std::unique_ptr<char[]> text(new (std::nothrow) char[size + 1]);
+  std::unique_ptr<char[], PlaylistMemoryDeleter> text(platform::allocate_playlist_memory(size + 1),
+                                                      PlaylistMemoryDeleter{size + 1});
   if (!text) {
     platform::close_playlist_file(file);
     return kNoMemory;
   }
-  std::size_t got = platform::read_playlist_file(file, text.get(), size);
+  // Read in pieces, and look for a zero byte in each piece while it is still
+  // in the processor's cache: the text ends at the first one.
+  constexpr std::size_t kPiece = std::size_t{4} << 20;
+  std::size_t got = 0;
+  std::size_t text_length = size;
+  while (got < size) {
+    std::size_t want = std::min(kPiece, size - got);
+    std::size_t piece = platform::read_playlist_file(file, text.get() + got, want);
+    if (text_length == size && piece > 0) {
+      if (const void* zero = std::memchr(text.get() + got, 0, piece)) {
+        text_length = static_cast<std::size_t>(static_cast<const char*>(zero) - text.get());
+      }
+    }
+    got += piece;
+    if (piece < want) {
+      break;  // the file ended sooner than measured, or could not be read further
+    }
+  }
   std::memset(text.get() + got, 0, size + 1 - got);
   platform::close_playlist_file(file);
   buffer.text = std::move(text);
   buffer.length = size;
+  buffer.text_length = std::min(text_length, got);
   return kLoaded;
 }
 

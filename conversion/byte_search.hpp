@@ -1,0 +1,59 @@
+// Finding bytes of a small set in a text, 16 bytes at a time where the
+// processor has SSE2 (every x86-64 one), byte by byte elsewhere. Playlists are
+// mostly long runs of bytes that matter to no rule; this skips them quickly.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define M3U2LST_SSE2 1
+#include <emmintrin.h>
+#endif
+
+namespace m3u2lst::byte_search {
+
+/// Calls `visit(i)` for each index i in [0, size), in order, whose byte is one
+/// of `Set`, until `visit` returns false. Returns the index it stopped at, or
+/// `size` when it ran to the end.
+template <char... Set, typename Visit>
+std::size_t visit_set_bytes(const char* bytes, std::size_t size, Visit visit) {
+  std::size_t i = 0;
+#ifdef M3U2LST_SSE2
+  for (; i + 16 <= size; i += 16) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(Set)))), ...);
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    while (mask != 0) {
+#if defined(_MSC_VER) && !defined(__clang__)
+      unsigned long bit;
+      _BitScanForward(&bit, mask);
+#else
+      auto bit = static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+      if (!visit(i + bit)) {
+        return i + bit;
+      }
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < size; ++i) {
+    if (((bytes[i] == Set) || ...) && !visit(i)) {
+      return i;
+    }
+  }
+  return size;
+}
+
+/// Index of the first byte in [from, size) that is `A` or `B`, or `size`.
+template <char A, char B>
+std::size_t find_either(const char* bytes, std::size_t size, std::size_t from) {
+  if (from >= size) {
+    return size;
+  }
+  return from + visit_set_bytes<A, B>(bytes + from, size - from, [](std::size_t) { return false; });
+}
+
+}  // namespace m3u2lst::byte_search
