@@ -10,10 +10,10 @@
 
 namespace {
 
-const char* const kGroups[] = {"News", "Sports", "Movies", "Kids", "Music", "Documentary",
-                               "Entertainment", "Regional"};
-const char* const kWords[] = {"One", "Plus", "World", "Cinema", "Live", "Arena", "Classic",
-                              "Family", "Nature", "Action", "Channel", "TV", "24"};
+const char* const kGroups[] = {"News",  "Sports",      "Movies",        "Kids",
+                               "Music", "Documentary", "Entertainment", "Regional"};
+const char* const kWords[] = {"One",    "Plus",   "World",  "Cinema",  "Live", "Arena", "Classic",
+                              "Family", "Nature", "Action", "Channel", "TV",   "24"};
 const char kTokenAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
 std::string token(std::mt19937_64& random, std::size_t length) {
@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
     if (kind < 2) {
       text += host + "/bookmarks/" + std::to_string(i) + ".url";  // dropped by the skip rule
     } else if (kind < 4) {
-      text += host + "/play?id=" + std::to_string(i) + "&ip=198.51.100.7&auth=" +
-              token(random, 32);  // dropped by the skip rule
+      text += host + "/play?id=" + std::to_string(i) +
+              "&ip=198.51.100.7&auth=" + token(random, 32);  // dropped by the skip rule
     } else if (kind < 7) {
-      text += host + "/relay?stream=rtmp://203.0.113." + std::to_string(random() % 250) +
-              "/live/" + std::to_string(i);
+      text += host + "/relay?stream=rtmp://203.0.113." + std::to_string(random() % 250) + "/live/" +
+              std::to_string(i);
     } else if (kind < 8) {
       text += host + "/relay;;rtmp://203.0.113." + std::to_string(random() % 250) + "/live/" +
               std::to_string(i);

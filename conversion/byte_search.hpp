@@ -56,4 +56,39 @@ std::size_t find_either(const char* bytes, std::size_t size, std::size_t from) {
   return from + visit_set_bytes<A, B>(bytes + from, size - from, [](std::size_t) { return false; });
 }
 
+/// Index of the CR of the last CR LF that lies wholly in [0, size), or `none`.
+/// Searches backwards, so a text that ends in CR LF lines answers at once.
+inline std::size_t find_last_crlf(const char* bytes, std::size_t size, std::size_t none) {
+  std::size_t end = size;  // bytes at and after `end` are searched
+#ifdef M3U2LST_SSE2
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (end >= 16) {
+    std::size_t block_start = end - 16;
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block_start));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr)));
+    while (mask != 0) {
+#if defined(_MSC_VER) && !defined(__clang__)
+      unsigned long high;
+      _BitScanReverse(&high, mask);
+#else
+      auto high = static_cast<unsigned>(31 - __builtin_clz(mask));
+#endif
+      std::size_t at = block_start + high;
+      if (at + 1 < size && bytes[at + 1] == '\n') {
+        return at;
+      }
+      mask &= ~(1u << high);
+    }
+    end = block_start;
+  }
+#endif
+  while (end > 0) {
+    --end;
+    if (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') {
+      return end;
+    }
+  }
+  return none;
+}
+
 }  // namespace m3u2lst::byte_search

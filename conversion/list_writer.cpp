@@ -40,8 +40,7 @@ int write_chunk(list_file::ListFile list, std::string_view chunk) {
 }
 
 /// Appends the records of `text` to `list`. Returns 0, or -1 when a write fails.
-int write_records(std::string_view text, list_file::ListFile list) {
-  PlaylistScanner scanner(text);
+int write_records(PlaylistScanner& scanner, list_file::ListFile list) {
   std::string chunk;
   chunk.reserve(kChunkBytes + 4096);
   bool more = true;
@@ -62,6 +61,10 @@ int convert_playlist(const char* text) {
 }
 
 int convert_playlist(const char* text, std::size_t length) {
+  return convert_playlist(text, length, find_last_crlf(std::string_view(text, length)));
+}
+
+int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf) {
   list_file::ListFile list;
   if (list_file::open_list(kChannelListName, list) != 0) {
     std::fputs(kListCannotOpenMessage, stdout);
@@ -69,7 +72,8 @@ int convert_playlist(const char* text, std::size_t length) {
   }
   int result;
   try {
-    result = write_records(std::string_view(text, length), list);
+    PlaylistScanner scanner(std::string_view(text, length), last_crlf);
+    result = write_records(scanner, list);
   } catch (const std::bad_alloc&) {
     result = -1;
   }

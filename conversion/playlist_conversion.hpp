@@ -55,6 +55,10 @@ void extract_rtmp_url(char* line);
 /// Throws std::bad_alloc only when `out` cannot grow.
 void append_list_record(std::string& out, std::string_view name, std::string_view url);
 
+/// Where the CR of the last CR LF lying wholly in `text` stands, or npos.
+/// Searches backwards, 16 bytes at a time where the processor allows.
+std::size_t find_last_crlf(std::string_view text);
+
 /// Walks one playlist text from its start, entry by entry, and assembles the
 /// records of the kept entries. Work is linear in the length of the text.
 class PlaylistScanner {
@@ -63,6 +67,10 @@ class PlaylistScanner {
   /// scanner only reads it; it must outlive the scanner.
   explicit PlaylistScanner(std::string_view text) noexcept;
 
+  /// As above, for a caller that already knows where the CR of the text's
+  /// last CR LF stands (npos when it holds none).
+  PlaylistScanner(std::string_view text, std::size_t last_crlf) noexcept;
+
   /// Appends to `out` the records of the next entries, one whole record at a
   /// time, until `out` holds at least `fill_to` bytes or the text is done.
   /// Returns false once the text is done (no record will follow).
@@ -70,8 +78,8 @@ class PlaylistScanner {
   bool fill(std::string& out, std::size_t fill_to);
 
  private:
-  /// First CR LF at or after `from`, or npos. Calls must not go backwards.
-  std::size_t find_crlf(std::size_t from);
+  /// First CR LF at or after `from`, or npos.
+  std::size_t find_crlf(std::size_t from) const;
 
   /// A URL line as one scan of it finds it.
   struct UrlLine {
@@ -84,11 +92,9 @@ class PlaylistScanner {
   UrlLine scan_url_line(std::size_t begin, bool crlf_lines) const;
 
   std::string_view text_;
-  std::size_t cursor_ = 0;                              // where the next marker search starts
-  bool more_entries_ = true;                            // false once a URL line ran to the end
-  std::size_t crlf_searched_from_ = 0;                  // the last CR LF search started here...
-  std::size_t crlf_found_at_ = std::string_view::npos;  // ...and found this (npos: none)
-  bool crlf_searched_ = false;
+  std::size_t cursor_ = 0;    // where the next marker search starts
+  bool more_entries_ = true;  // false once a URL line ran to the end
+  std::size_t last_crlf_;     // where the CR of the last CR LF stands, or npos
 };
 
 /// All the records of one playlist text, as they would be appended to the
@@ -108,5 +114,9 @@ int convert_playlist(const char* text);
 /// convert_playlist for a caller that already knows where the text's first
 /// zero byte stands: `text` holds `length` bytes before it.
 int convert_playlist(const char* text, std::size_t length);
+
+/// convert_playlist for a caller that has also found where the CR of the
+/// text's last CR LF stands (npos when it holds none), while reading it.
+int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf);
 
 }  // namespace m3u2lst

@@ -38,29 +38,27 @@ void append_list_record(std::string& out, std::string_view name, std::string_vie
   out.append(kOpenTag).append(name).append(kMiddleTag).append(url).append(kClosingTag);
 }
 
-PlaylistScanner::PlaylistScanner(std::string_view text) noexcept : text_(text) {}
+std::size_t find_last_crlf(std::string_view text) {
+  return byte_search::find_last_crlf(text.data(), text.size(), npos);
+}
 
-std::size_t PlaylistScanner::find_crlf(std::size_t from) {
-  // Searches only ever move forward, so a result found earlier still answers a
-  // later search that starts at or before it; a text without any further CR LF
-  // is searched once, not once per entry.
-  if (crlf_searched_ && from >= crlf_searched_from_ &&
-      (crlf_found_at_ == npos || crlf_found_at_ >= from)) {
-    return crlf_found_at_;
+PlaylistScanner::PlaylistScanner(std::string_view text) noexcept
+    : PlaylistScanner(text, find_last_crlf(text)) {}
+
+PlaylistScanner::PlaylistScanner(std::string_view text, std::size_t last_crlf) noexcept
+    : text_(text), last_crlf_(last_crlf) {}
+
+std::size_t PlaylistScanner::find_crlf(std::size_t from) const {
+  // Where the last CR LF stands is known, so a text with no CR LF left is
+  // never searched to its end again.
+  if (last_crlf_ == npos || from > last_crlf_) {
+    return npos;
   }
   std::size_t at = from;
-  std::size_t found = npos;
-  while ((at = find_byte(text_, '\r', at)) != npos) {
-    if (at + 1 < text_.size() && text_[at + 1] == '\n') {
-      found = at;
-      break;
-    }
+  while ((at = find_byte(text_, '\r', at)) != last_crlf_ && text_[at + 1] != '\n') {
     ++at;
   }
-  crlf_searched_ = true;
-  crlf_searched_from_ = from;
-  crlf_found_at_ = found;
-  return found;
+  return at;
 }
 
 PlaylistScanner::UrlLine PlaylistScanner::scan_url_line(std::size_t begin, bool crlf_lines) const {

@@ -44,6 +44,7 @@ struct PlaylistBuffer {
   std::unique_ptr<char[], PlaylistMemoryDeleter> text;
   std::size_t length = 0;       // the file's measured length; text holds length + 1 bytes
   std::size_t text_length = 0;  // where the first zero byte stands
+  std::size_t last_crlf = std::string_view::npos;  // the CR of the last CR LF before it
 };
 
 enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "conversion/playlist_conversion.hpp"
 #include "driver.hpp"
 #include "platform.hpp"
 
@@ -32,17 +33,29 @@ LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t len
     platform::close_playlist_file(file);
     return kNoMemory;
   }
-  // Read in pieces, and look for a zero byte in each piece while it is still
-  // in the processor's cache: the text ends at the first one.
+  // Read in pieces, and measure each piece while it is still in the
+  // processor's cache: the text ends at the first zero byte, and the
+  // conversion needs to know where the last CR LF before it stands.
   constexpr std::size_t kPiece = std::size_t{4} << 20;
   std::size_t got = 0;
   std::size_t text_length = size;
+  std::size_t last_crlf = std::string_view::npos;
+  bool text_ended = false;
   while (got < size) {
     std::size_t want = std::min(kPiece, size - got);
     std::size_t piece = platform::read_playlist_file(file, text.get() + got, want);
-    if (text_length == size && piece > 0) {
+    if (!text_ended && piece > 0) {
+      std::size_t piece_end = got + piece;
       if (const void* zero = std::memchr(text.get() + got, 0, piece)) {
-        text_length = static_cast<std::size_t>(static_cast<const char*>(zero) - text.get());
+        piece_end = static_cast<std::size_t>(static_cast<const char*>(zero) - text.get());
+        text_length = piece_end;
+        text_ended = true;
+      }
+      // From the piece's first byte, or the byte before it: a CR LF may straddle two pieces.
+      std::size_t from = got > 0 ? got - 1 : 0;
+      std::size_t at = find_last_crlf(std::string_view(text.get() + from, piece_end - from));
+      if (at != std::string_view::npos) {
+        last_crlf = from + at;
       }
     }
     got += piece;
@@ -55,6 +68,7 @@ LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t len
   buffer.text = std::move(text);
   buffer.length = size;
   buffer.text_length = std::min(text_length, got);
+  buffer.last_crlf = last_crlf;
   return kLoaded;
 }
 
