@@ -10,6 +10,9 @@
 #define M3U2LST_SSE2 1
 #include <emmintrin.h>
 #endif
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>  // _BitScanForward, _BitScanReverse
+#endif
 
 namespace m3u2lst::byte_search {
 

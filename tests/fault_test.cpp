@@ -19,22 +19,9 @@ namespace fs = std::filesystem;
 namespace m3u2lst {
 namespace {
 
-using testing::console_line;
-using testing::folder_prefix;
-
-const std::string kClosing = "Parse file success,Press any key to exit";
-
-std::string lines(std::initializer_list<std::string> texts) {
-  std::string out;
-  for (const std::string& text : texts) {
-    out += console_line(text);
-  }
-  return out;
-}
-
-std::string path(const std::string& name) {
-  return folder_prefix() + name;
-}
+using testing::console_lines;
+using testing::kClosingLine;
+using testing::listed_path;
 
 /// A playlist of `entries` channels with LF line ends.
 std::string playlist(int entries, const std::string& url_tail = "") {
@@ -82,7 +69,7 @@ class Faults : public ::testing::Test {
     testing::TempDir probe;
     fs::permissions(probe.path(), fs::perms::all);
     testing::RunResult result = testing::run_program(probe.path(), true);
-    if (result.console.find(kClosing) == std::string::npos) {
+    if (result.console.find(kClosingLine) == std::string::npos) {
       reason = "the user nobody cannot run the program from this folder";
       return false;
     }
@@ -110,9 +97,11 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
   testing::write_file(disk / "iptv channel" / "b.m3u", large);
 
   testing::RunResult result = testing::run_program(disk);
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("a.m3u"),
-                                   "name=" + path("b.m3u"), "Save " + path("a.m3u") + " sucessful!",
-                                   "Save " + path("b.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(
+      result.console,
+      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
+                     "name=" + listed_path("b.m3u"), "Save " + listed_path("a.m3u") + " sucessful!",
+                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   const std::string list = testing::read_file(disk / "iptv.lst");
   const std::string kept = earlier + testing::model_records(small);
@@ -135,9 +124,11 @@ TEST_F(Faults, ListThatRefusesWritesFailsEverySave) {
   testing::write_file(channels / "a.m3u", playlist(2));
   testing::write_file(channels / "b.m3u", playlist(2));
   testing::RunResult result = testing::run_program(work.path());
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("a.m3u"),
-                                   "name=" + path("b.m3u"), "Save " + path("a.m3u") + " failure!",
-                                   "Save " + path("b.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(
+      result.console,
+      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
+                     "name=" + listed_path("b.m3u"), "Save " + listed_path("a.m3u") + " failure!",
+                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
@@ -153,9 +144,10 @@ TEST_F(Faults, UnreadablePlaylistStopsTheLoop) {
   fs::permissions(channels / "b.m3u", fs::perms::none);
   testing::RunResult result = testing::run_program(work.path(), unprivileged());
   EXPECT_EQ(result.console,
-            lines({"Not need analysis .. file!", "name=" + path("a.m3u"), "name=" + path("b.m3u"),
-                   "name=" + path("c.m3u"), "Save " + path("a.m3u") + " sucessful!",
-                   "Open " + path("b.m3u") + " failure!", kClosing}));
+            console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
+                           "name=" + listed_path("b.m3u"), "name=" + listed_path("c.m3u"),
+                           "Save " + listed_path("a.m3u") + " sucessful!",
+                           "Open " + listed_path("b.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), testing::model_records(playlist(2)));
 }
@@ -171,10 +163,12 @@ TEST_F(Faults, ListThatCannotBeCreatedFailsEachSaveAndGoesOn) {
                                    fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);
   testing::RunResult result = testing::run_program(work.path(), unprivileged());
-  EXPECT_EQ(result.console,
-            lines({"Not need analysis .. file!", "name=" + path("a.m3u"), "name=" + path("b.m3u"),
-                   "The SaveFile cannot opened", "Save " + path("a.m3u") + " failure!",
-                   "The SaveFile cannot opened", "Save " + path("b.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(
+      result.console,
+      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
+                     "name=" + listed_path("b.m3u"), "The SaveFile cannot opened",
+                     "Save " + listed_path("a.m3u") + " failure!", "The SaveFile cannot opened",
+                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(work.path() / "iptv.lst"));
 }
@@ -188,8 +182,9 @@ TEST_F(Faults, ConcurrentRunsNeverMixBytesInsideARecord) {
   }
   for (const testing::RunningProgram& run : runs) {
     testing::RunResult result = testing::finish_program(run);
-    EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("big.m3u"),
-                                     "Save " + path("big.m3u") + " sucessful!", kClosing}));
+    EXPECT_EQ(result.console,
+              console_lines({"Not need analysis .. file!", "name=" + listed_path("big.m3u"),
+                             "Save " + listed_path("big.m3u") + " sucessful!", kClosingLine}));
   }
   const std::vector<std::string> one_run = records_of(testing::model_records(text));
   std::vector<std::string> expected;

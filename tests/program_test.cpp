@@ -20,9 +20,10 @@ namespace m3u2lst {
 namespace {
 
 using testing::console_line;
-using testing::folder_prefix;
+using testing::console_lines;
+using testing::kClosingLine;
+using testing::listed_path;
 
-const std::string kClosing = "Parse file success,Press any key to exit";
 const std::string kTwoChannels =
     "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
 
@@ -38,28 +39,19 @@ class Program : public ::testing::Test {
   }
   testing::RunResult run() { return testing::run_program(work.path()); }
   std::string list() { return testing::read_file(list_path); }
-
-  static std::string lines(std::initializer_list<std::string> texts) {
-    std::string out;
-    for (const std::string& text : texts) {
-      out += console_line(text);
-    }
-    return out;
-  }
-  static std::string path(const std::string& name) { return folder_prefix() + name; }
 };
 
 TEST_F(Program, MissingFolderFindsNothing) {
   fs::remove(channels);
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Find no matching file!", kClosing}));
+  EXPECT_EQ(result.console, console_lines({"Find no matching file!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(list_path));
 }
 
 TEST_F(Program, EmptyFolderExaminesOnlyItsParent) {
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", kClosing}));
+  EXPECT_EQ(result.console, console_lines({"Not need analysis .. file!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_FALSE(fs::exists(list_path));
 }
@@ -71,11 +63,12 @@ TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
   add("d.TXT", kTwoChannels);
   add("e.mp4", kTwoChannels);
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "Not need analysis a.M3U file!",
-                                   "name=" + path("b.m3u8"), "name=" + path("c.txt.bak"),
-                                   "Not need analysis d.TXT file!", "Not need analysis e.mp4 file!",
-                                   "Save " + path("b.m3u8") + " sucessful!",
-                                   "Save " + path("c.txt.bak") + " sucessful!", kClosing}));
+  EXPECT_EQ(result.console,
+            console_lines({"Not need analysis .. file!", "Not need analysis a.M3U file!",
+                           "name=" + listed_path("b.m3u8"), "name=" + listed_path("c.txt.bak"),
+                           "Not need analysis d.TXT file!", "Not need analysis e.mp4 file!",
+                           "Save " + listed_path("b.m3u8") + " sucessful!",
+                           "Save " + listed_path("c.txt.bak") + " sucessful!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(list(), testing::model_records(kTwoChannels) + testing::model_records(kTwoChannels));
 }
@@ -83,8 +76,9 @@ TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
 TEST_F(Program, EmptyPlaylistCreatesAnEmptyList) {
   add("empty.m3u", "");
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("empty.m3u"),
-                                   "Save " + path("empty.m3u") + " sucessful!", kClosing}));
+  EXPECT_EQ(result.console,
+            console_lines({"Not need analysis .. file!", "name=" + listed_path("empty.m3u"),
+                           "Save " + listed_path("empty.m3u") + " sucessful!", kClosingLine}));
   ASSERT_TRUE(fs::exists(list_path));
   EXPECT_EQ(list(), "");
 }
@@ -96,10 +90,11 @@ TEST_F(Program, FolderNamedLikeAPlaylistStopsTheLoop) {
   add("notes", "x");
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
-            lines({"Not need analysis .. file!", "name=" + path("1.m3u"), "name=" + path("2.m3u"),
-                   "name=" + path("3.txt"), "Not need analysis notes file!",
-                   "Save " + path("1.m3u") + " sucessful!", "Open " + path("2.m3u") + " failure!",
-                   kClosing}));
+            console_lines({"Not need analysis .. file!", "name=" + listed_path("1.m3u"),
+                           "name=" + listed_path("2.m3u"), "name=" + listed_path("3.txt"),
+                           "Not need analysis notes file!",
+                           "Save " + listed_path("1.m3u") + " sucessful!",
+                           "Open " + listed_path("2.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(list(), testing::model_records(kTwoChannels));
 }
@@ -109,9 +104,11 @@ TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
   add("1.m3u", kTwoChannels);
   ASSERT_EQ(mkfifo((channels / "2.m3u").c_str(), 0600), 0);
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "name=" + path("1.m3u"),
-                                   "name=" + path("2.m3u"), "Save " + path("1.m3u") + " sucessful!",
-                                   "Open " + path("2.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(
+      result.console,
+      console_lines({"Not need analysis .. file!", "name=" + listed_path("1.m3u"),
+                     "name=" + listed_path("2.m3u"), "Save " + listed_path("1.m3u") + " sucessful!",
+                     "Open " + listed_path("2.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
 }
 #endif
@@ -121,10 +118,12 @@ TEST_F(Program, ListThatCannotBeOpenedFailsEachFileAndGoesOn) {
   add("a.m3u", kTwoChannels);
   add("b.m3u", kTwoChannels);
   testing::RunResult result = run();
-  EXPECT_EQ(result.console,
-            lines({"Not need analysis .. file!", "name=" + path("a.m3u"), "name=" + path("b.m3u"),
-                   "The SaveFile cannot opened", "Save " + path("a.m3u") + " failure!",
-                   "The SaveFile cannot opened", "Save " + path("b.m3u") + " failure!", kClosing}));
+  EXPECT_EQ(
+      result.console,
+      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
+                     "name=" + listed_path("b.m3u"), "The SaveFile cannot opened",
+                     "Save " + listed_path("a.m3u") + " failure!", "The SaveFile cannot opened",
+                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
@@ -164,8 +163,8 @@ TEST_F(Program, KeepsLongNamesWholeAndListsEveryPlaylist) {
     expected_list += testing::model_records(text);
   }
   testing::RunResult result = run();
-  EXPECT_NE(result.console.find(console_line("name=" + path(long_name))), std::string::npos);
-  EXPECT_NE(result.console.find(console_line("Save " + path("p59.txt") + " sucessful!")),
+  EXPECT_NE(result.console.find(console_line("name=" + listed_path(long_name))), std::string::npos);
+  EXPECT_NE(result.console.find(console_line("Save " + listed_path("p59.txt") + " sucessful!")),
             std::string::npos);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(list(), expected_list);
@@ -175,9 +174,10 @@ TEST_F(Program, PercentSignsInNamesArePrintedAsTheyStand) {
   add("%s %d.m3u", kTwoChannels);
   add("%n.bin", "");
   testing::RunResult result = run();
-  EXPECT_EQ(result.console, lines({"Not need analysis .. file!", "Not need analysis %n.bin file!",
-                                   "name=" + path("%s %d.m3u"),
-                                   "Save " + path("%s %d.m3u") + " sucessful!", kClosing}));
+  EXPECT_EQ(result.console,
+            console_lines({"Not need analysis .. file!", "Not need analysis %n.bin file!",
+                           "name=" + listed_path("%s %d.m3u"),
+                           "Save " + listed_path("%s %d.m3u") + " sucessful!", kClosingLine}));
 }
 
 // The order a Windows folder lists its entries in: ASCII letters folded to
@@ -265,8 +265,8 @@ TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
     std::vector<std::string> listed;
     for (const std::string& name : names) {
       bool match = name.find(".m3u") != std::string::npos || name.find(".txt") != std::string::npos;
-      console +=
-          console_line(match ? "name=" + path(name) : "Not need analysis " + name + " file!");
+      console += console_line(match ? "name=" + listed_path(name)
+                                    : "Not need analysis " + name + " file!");
       if (match) {
         listed.push_back(name);
       }
@@ -275,14 +275,14 @@ TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
     int status = 0;
     for (const std::string& name : listed) {
       if (folders.count(name)) {
-        console += console_line("Open " + path(name) + " failure!");
+        console += console_line("Open " + listed_path(name) + " failure!");
         status = 1;
         break;
       }
       expected_list += testing::model_records(files[name]);
-      console += console_line("Save " + path(name) + " sucessful!");
+      console += console_line("Save " + listed_path(name) + " sucessful!");
     }
-    console += console_line(kClosing);
+    console += console_line(kClosingLine);
 
     testing::RunResult result = testing::run_program(round_work.path());
     ASSERT_EQ(result.console, console) << "round " << round;

@@ -195,6 +195,14 @@ std::string console_line(const std::string& text) {
 
 #endif
 
+std::string console_lines(std::initializer_list<std::string> texts) {
+  std::string out;
+  for (const std::string& text : texts) {
+    out += console_line(text);
+  }
+  return out;
+}
+
 RunResult run_program(const fs::path& folder, bool unprivileged) {
   return finish_program(start_program(folder, unprivileged));
 }

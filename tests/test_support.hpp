@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -68,5 +69,16 @@ RunResult run_program(const std::filesystem::path& folder, bool unprivileged = f
 /// The folder prefix and line end the program prints on this platform.
 std::string folder_prefix();
 std::string console_line(const std::string& text);
+
+/// The program's last console line, without its line end.
+inline const std::string kClosingLine = "Parse file success,Press any key to exit";
+
+/// Console lines as the program prints them, each with this platform's line end.
+std::string console_lines(std::initializer_list<std::string> texts);
+
+/// The path the program prints for an entry of the channel folder.
+inline std::string listed_path(const std::string& name) {
+  return folder_prefix() + name;
+}
 
 }  // namespace m3u2lst::testing
