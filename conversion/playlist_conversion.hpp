@@ -68,7 +68,8 @@ class PlaylistScanner {
   explicit PlaylistScanner(std::string_view text) noexcept;
 
   /// As above, for a caller that already knows where the CR of the text's
-  /// last CR LF stands (npos when it holds none).
+  /// last CR LF stands (npos when it holds none). A wrong hint gives wrong
+  /// records but never a read outside the text.
   PlaylistScanner(std::string_view text, std::size_t last_crlf) noexcept;
 
   /// Appends to `out` the records of the next entries, one whole record at a
@@ -104,7 +105,8 @@ std::string convert_text(std::string_view text);
 /// Converts the zero-terminated playlist `text` (read only; the caller owns it)
 /// and appends its records to "iptv.lst" in the working directory, which it
 /// opens for appending in binary mode (creating it when absent) and closes
-/// before returning. Records are written whole, many at a time.
+/// before returning. Records are written whole, many at a time; a write that
+/// stops short (a full disk) has the torn record it left at the end cut off.
 /// Returns 0 when every record was written and the list closed cleanly.
 /// Returns -1 after printing "The SaveFile cannot opened\n" on standard output
 /// when the list cannot be opened, and -1 (with no message) when a write or

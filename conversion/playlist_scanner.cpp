@@ -54,11 +54,15 @@ std::size_t PlaylistScanner::find_crlf(std::size_t from) const {
   if (last_crlf_ == npos || from > last_crlf_) {
     return npos;
   }
-  std::size_t at = from;
-  while ((at = find_byte(text_, '\r', at)) != last_crlf_ && text_[at + 1] != '\n') {
-    ++at;
+  for (std::size_t at = from;; ++at) {
+    at = find_byte(text_, '\r', at);
+    if (at == npos || at > last_crlf_) {
+      return npos;  // only with a wrong hint: never read past the text
+    }
+    if (at + 1 < text_.size() && text_[at + 1] == '\n') {
+      return at;
+    }
   }
-  return at;
 }
 
 PlaylistScanner::UrlLine PlaylistScanner::scan_url_line(std::size_t begin, bool crlf_lines) const {
