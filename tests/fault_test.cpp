@@ -19,9 +19,11 @@ namespace fs = std::filesystem;
 namespace m3u2lst {
 namespace {
 
-using testing::console_lines;
 using testing::kClosingLine;
-using testing::listed_path;
+using testing::open_failed;
+using testing::run_console;
+using testing::save_failed;
+using testing::saved;
 
 /// A playlist of `entries` channels with LF line ends.
 std::string playlist(int entries, const std::string& url_tail = "") {
@@ -97,11 +99,8 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
   testing::write_file(disk / "iptv channel" / "b.m3u", large);
 
   testing::RunResult result = testing::run_program(disk);
-  EXPECT_EQ(
-      result.console,
-      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
-                     "name=" + listed_path("b.m3u"), "Save " + listed_path("a.m3u") + " sucessful!",
-                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
+  EXPECT_EQ(result.console,
+            run_console({"a.m3u", "b.m3u"}, {saved("a.m3u"), save_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
   const std::string list = testing::read_file(disk / "iptv.lst");
   const std::string kept = earlier + testing::model_records(small);
@@ -124,11 +123,8 @@ TEST_F(Faults, ListThatRefusesWritesFailsEverySave) {
   testing::write_file(channels / "a.m3u", playlist(2));
   testing::write_file(channels / "b.m3u", playlist(2));
   testing::RunResult result = testing::run_program(work.path());
-  EXPECT_EQ(
-      result.console,
-      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
-                     "name=" + listed_path("b.m3u"), "Save " + listed_path("a.m3u") + " failure!",
-                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
+  EXPECT_EQ(result.console,
+            run_console({"a.m3u", "b.m3u"}, {save_failed("a.m3u"), save_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
@@ -144,10 +140,7 @@ TEST_F(Faults, UnreadablePlaylistStopsTheLoop) {
   fs::permissions(channels / "b.m3u", fs::perms::none);
   testing::RunResult result = testing::run_program(work.path(), unprivileged());
   EXPECT_EQ(result.console,
-            console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
-                           "name=" + listed_path("b.m3u"), "name=" + listed_path("c.m3u"),
-                           "Save " + listed_path("a.m3u") + " sucessful!",
-                           "Open " + listed_path("b.m3u") + " failure!", kClosingLine}));
+            run_console({"a.m3u", "b.m3u", "c.m3u"}, {saved("a.m3u"), open_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), testing::model_records(playlist(2)));
 }
@@ -163,12 +156,9 @@ TEST_F(Faults, ListThatCannotBeCreatedFailsEachSaveAndGoesOn) {
                                    fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);
   testing::RunResult result = testing::run_program(work.path(), unprivileged());
-  EXPECT_EQ(
-      result.console,
-      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
-                     "name=" + listed_path("b.m3u"), "The SaveFile cannot opened",
-                     "Save " + listed_path("a.m3u") + " failure!", "The SaveFile cannot opened",
-                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
+  EXPECT_EQ(result.console,
+            run_console({"a.m3u", "b.m3u"}, {"The SaveFile cannot opened", save_failed("a.m3u"),
+                                             "The SaveFile cannot opened", save_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(work.path() / "iptv.lst"));
 }
@@ -182,9 +172,7 @@ TEST_F(Faults, ConcurrentRunsNeverMixBytesInsideARecord) {
   }
   for (const testing::RunningProgram& run : runs) {
     testing::RunResult result = testing::finish_program(run);
-    EXPECT_EQ(result.console,
-              console_lines({"Not need analysis .. file!", "name=" + listed_path("big.m3u"),
-                             "Save " + listed_path("big.m3u") + " sucessful!", kClosingLine}));
+    EXPECT_EQ(result.console, run_console({"big.m3u"}, {saved("big.m3u")}));
   }
   const std::vector<std::string> one_run = records_of(testing::model_records(text));
   std::vector<std::string> expected;

@@ -22,7 +22,11 @@ namespace {
 using testing::console_line;
 using testing::console_lines;
 using testing::kClosingLine;
-using testing::listed_path;
+using testing::listed;
+using testing::open_failed;
+using testing::run_console;
+using testing::save_failed;
+using testing::saved;
 
 const std::string kTwoChannels =
     "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
@@ -65,10 +69,9 @@ TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
             console_lines({"Not need analysis .. file!", "Not need analysis a.M3U file!",
-                           "name=" + listed_path("b.m3u8"), "name=" + listed_path("c.txt.bak"),
-                           "Not need analysis d.TXT file!", "Not need analysis e.mp4 file!",
-                           "Save " + listed_path("b.m3u8") + " sucessful!",
-                           "Save " + listed_path("c.txt.bak") + " sucessful!", kClosingLine}));
+                           listed("b.m3u8"), listed("c.txt.bak"), "Not need analysis d.TXT file!",
+                           "Not need analysis e.mp4 file!", saved("b.m3u8"), saved("c.txt.bak"),
+                           kClosingLine}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(list(), testing::model_records(kTwoChannels) + testing::model_records(kTwoChannels));
 }
@@ -76,9 +79,7 @@ TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
 TEST_F(Program, EmptyPlaylistCreatesAnEmptyList) {
   add("empty.m3u", "");
   testing::RunResult result = run();
-  EXPECT_EQ(result.console,
-            console_lines({"Not need analysis .. file!", "name=" + listed_path("empty.m3u"),
-                           "Save " + listed_path("empty.m3u") + " sucessful!", kClosingLine}));
+  EXPECT_EQ(result.console, run_console({"empty.m3u"}, {saved("empty.m3u")}));
   ASSERT_TRUE(fs::exists(list_path));
   EXPECT_EQ(list(), "");
 }
@@ -90,11 +91,9 @@ TEST_F(Program, FolderNamedLikeAPlaylistStopsTheLoop) {
   add("notes", "x");
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
-            console_lines({"Not need analysis .. file!", "name=" + listed_path("1.m3u"),
-                           "name=" + listed_path("2.m3u"), "name=" + listed_path("3.txt"),
-                           "Not need analysis notes file!",
-                           "Save " + listed_path("1.m3u") + " sucessful!",
-                           "Open " + listed_path("2.m3u") + " failure!", kClosingLine}));
+            console_lines({"Not need analysis .. file!", listed("1.m3u"), listed("2.m3u"),
+                           listed("3.txt"), "Not need analysis notes file!", saved("1.m3u"),
+                           open_failed("2.m3u"), kClosingLine}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(list(), testing::model_records(kTwoChannels));
 }
@@ -104,11 +103,8 @@ TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
   add("1.m3u", kTwoChannels);
   ASSERT_EQ(mkfifo((channels / "2.m3u").c_str(), 0600), 0);
   testing::RunResult result = run();
-  EXPECT_EQ(
-      result.console,
-      console_lines({"Not need analysis .. file!", "name=" + listed_path("1.m3u"),
-                     "name=" + listed_path("2.m3u"), "Save " + listed_path("1.m3u") + " sucessful!",
-                     "Open " + listed_path("2.m3u") + " failure!", kClosingLine}));
+  EXPECT_EQ(result.console,
+            run_console({"1.m3u", "2.m3u"}, {saved("1.m3u"), open_failed("2.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
 }
 #endif
@@ -118,12 +114,9 @@ TEST_F(Program, ListThatCannotBeOpenedFailsEachFileAndGoesOn) {
   add("a.m3u", kTwoChannels);
   add("b.m3u", kTwoChannels);
   testing::RunResult result = run();
-  EXPECT_EQ(
-      result.console,
-      console_lines({"Not need analysis .. file!", "name=" + listed_path("a.m3u"),
-                     "name=" + listed_path("b.m3u"), "The SaveFile cannot opened",
-                     "Save " + listed_path("a.m3u") + " failure!", "The SaveFile cannot opened",
-                     "Save " + listed_path("b.m3u") + " failure!", kClosingLine}));
+  EXPECT_EQ(result.console,
+            run_console({"a.m3u", "b.m3u"}, {"The SaveFile cannot opened", save_failed("a.m3u"),
+                                             "The SaveFile cannot opened", save_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
@@ -163,9 +156,8 @@ TEST_F(Program, KeepsLongNamesWholeAndListsEveryPlaylist) {
     expected_list += testing::model_records(text);
   }
   testing::RunResult result = run();
-  EXPECT_NE(result.console.find(console_line("name=" + listed_path(long_name))), std::string::npos);
-  EXPECT_NE(result.console.find(console_line("Save " + listed_path("p59.txt") + " sucessful!")),
-            std::string::npos);
+  EXPECT_NE(result.console.find(console_line(listed(long_name))), std::string::npos);
+  EXPECT_NE(result.console.find(console_line(saved("p59.txt"))), std::string::npos);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(list(), expected_list);
 }
@@ -176,8 +168,7 @@ TEST_F(Program, PercentSignsInNamesArePrintedAsTheyStand) {
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
             console_lines({"Not need analysis .. file!", "Not need analysis %n.bin file!",
-                           "name=" + listed_path("%s %d.m3u"),
-                           "Save " + listed_path("%s %d.m3u") + " sucessful!", kClosingLine}));
+                           listed("%s %d.m3u"), saved("%s %d.m3u"), kClosingLine}));
 }
 
 // The order a Windows folder lists its entries in: ASCII letters folded to
@@ -262,25 +253,24 @@ TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
     std::sort(names.begin(), names.end(), listed_before);
 
     std::string console = console_line("Not need analysis .. file!");
-    std::vector<std::string> listed;
+    std::vector<std::string> playlists;
     for (const std::string& name : names) {
       bool match = name.find(".m3u") != std::string::npos || name.find(".txt") != std::string::npos;
-      console += console_line(match ? "name=" + listed_path(name)
-                                    : "Not need analysis " + name + " file!");
+      console += console_line(match ? listed(name) : "Not need analysis " + name + " file!");
       if (match) {
-        listed.push_back(name);
+        playlists.push_back(name);
       }
     }
     std::string expected_list;
     int status = 0;
-    for (const std::string& name : listed) {
+    for (const std::string& name : playlists) {
       if (folders.count(name)) {
-        console += console_line("Open " + listed_path(name) + " failure!");
+        console += console_line(open_failed(name));
         status = 1;
         break;
       }
       expected_list += testing::model_records(files[name]);
-      console += console_line("Save " + listed_path(name) + " sucessful!");
+      console += console_line(saved(name));
     }
     console += console_line(kClosingLine);
 

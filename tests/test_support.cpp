@@ -203,6 +203,18 @@ std::string console_lines(std::initializer_list<std::string> texts) {
   return out;
 }
 
+std::string run_console(std::initializer_list<std::string> names,
+                        std::initializer_list<std::string> outcomes) {
+  std::string out = console_line("Not need analysis .. file!");
+  for (const std::string& name : names) {
+    out += console_line(listed(name));
+  }
+  for (const std::string& text : outcomes) {
+    out += console_line(text);
+  }
+  return out + console_line(kClosingLine);
+}
+
 RunResult run_program(const fs::path& folder, bool unprivileged) {
   return finish_program(start_program(folder, unprivileged));
 }

@@ -81,4 +81,24 @@ inline std::string listed_path(const std::string& name) {
   return folder_prefix() + name;
 }
 
+/// The program's lines about one playlist of the channel folder.
+inline std::string listed(const std::string& name) {
+  return "name=" + listed_path(name);
+}
+inline std::string saved(const std::string& name) {
+  return "Save " + listed_path(name) + " sucessful!";
+}
+inline std::string save_failed(const std::string& name) {
+  return "Save " + listed_path(name) + " failure!";
+}
+inline std::string open_failed(const std::string& name) {
+  return "Open " + listed_path(name) + " failure!";
+}
+
+/// The console of a run whose channel folder holds just the playlists
+/// `names`, in listing order: the scan's lines, then `outcomes`, then the
+/// closing line.
+std::string run_console(std::initializer_list<std::string> names,
+                        std::initializer_list<std::string> outcomes);
+
 }  // namespace m3u2lst::testing
