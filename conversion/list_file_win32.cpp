@@ -24,6 +24,8 @@ int open_list(const char* name, ListFile& file) {
   if (handle == INVALID_HANDLE_VALUE) {
     return -1;
   }
+  // OPEN_ALWAYS tells an existing file by this code, also on success.
+  file.created = GetLastError() != ERROR_ALREADY_EXISTS;
   file.handle = reinterpret_cast<std::intptr_t>(handle);
   return 0;
 }
@@ -63,6 +65,18 @@ int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
   bool cut = SetFilePointerEx(writer, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer);
   CloseHandle(writer);
   return cut ? 0 : -1;
+}
+
+int flush_list(ListFile file) {
+  // Only a file on disk holds data to flush; flushing a pipe would wait for
+  // its reader. FlushFileBuffers is documented to need GENERIC_WRITE, but the
+  // system takes append access too: either right allows a flush. Flushing
+  // the file also stores its entry in the folder (NTFS through its log, FAT
+  // because the entry holds the file's length), so no folder is flushed.
+  if (GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
+    return 0;
+  }
+  return FlushFileBuffers(as_handle(file)) ? 0 : -1;
 }
 
 int close_list(ListFile file) {

@@ -77,6 +77,11 @@ int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf
   } catch (const std::bad_alloc&) {
     result = -1;
   }
+  // A save counts only once the list, and a new list's name, are on stable
+  // storage. What a failed write left in the list is flushed too.
+  if (list_file::flush_list(list) != 0) {
+    result = -1;
+  }
   if (list_file::close_list(list) != 0) {
     result = -1;
   }

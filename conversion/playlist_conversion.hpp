@@ -107,10 +107,12 @@ std::string convert_text(std::string_view text);
 /// opens for appending in binary mode (creating it when absent) and closes
 /// before returning. Records are written whole, many at a time; a write that
 /// stops short (a full disk) has the torn record it left at the end cut off.
-/// Returns 0 when every record was written and the list closed cleanly.
-/// Returns -1 after printing "The SaveFile cannot opened\n" on standard output
-/// when the list cannot be opened, and -1 (with no message) when a write or
-/// the close fails or memory runs out.
+/// Before closing, the list is flushed to stable storage (and so is the
+/// working folder when this call created the list).
+/// Returns 0 when every record was written and is on stable storage, and the
+/// list closed cleanly. Returns -1 after printing "The SaveFile cannot
+/// opened\n" on standard output when the list cannot be opened, and -1 (with
+/// no message) when a write, the flush or the close fails or memory runs out.
 int convert_playlist(const char* text);
 
 /// convert_playlist for a caller that already knows where the text's first

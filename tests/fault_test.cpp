@@ -70,14 +70,17 @@ class Faults : public ::testing::Test {
     fs::permissions(work.path(), fs::perms::all);
     testing::TempDir probe;
     fs::permissions(probe.path(), fs::perms::all);
-    testing::RunResult result = testing::run_program(probe.path(), true);
+    testing::RunResult result = testing::run_program(probe.path(), testing::Start::kAsNobody);
     if (result.console.find(kClosingLine) == std::string::npos) {
       reason = "the user nobody cannot run the program from this folder";
       return false;
     }
     return true;
   }
-  bool unprivileged() const { return geteuid() == 0; }
+  /// As the permission tests run the program: as nobody when root.
+  testing::Start unprivileged() const {
+    return geteuid() == 0 ? testing::Start::kAsNobody : testing::Start::kPlain;
+  }
 };
 
 TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
@@ -115,17 +118,43 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
       << rest.substr(rest.size() - std::min<std::size_t>(60, rest.size()));
 }
 
-TEST_F(Faults, ListThatRefusesWritesFailsEverySave) {
-  if (!fs::exists("/dev/full")) {
-    GTEST_SKIP() << "no /dev/full on this machine";
-  }
-  fs::create_symlink("/dev/full", work.path() / "iptv.lst");
+// A device holds no data to flush: only one that refuses writes fails a save.
+TEST_F(Faults, DeviceAsTheListFailsOnlyWhenItRefusesWrites) {
   testing::write_file(channels / "a.m3u", playlist(2));
   testing::write_file(channels / "b.m3u", playlist(2));
-  testing::RunResult result = testing::run_program(work.path());
+  for (const char* device : {"/dev/full", "/dev/null"}) {
+    if (!fs::exists(device)) {
+      GTEST_SKIP() << "no " << device << " on this machine";
+    }
+    fs::remove(work.path() / "iptv.lst");
+    fs::create_symlink(device, work.path() / "iptv.lst");
+    testing::RunResult result = testing::run_program(work.path());
+    bool refuses = std::string(device) == "/dev/full";
+    auto outcome = refuses ? save_failed : saved;
+    EXPECT_EQ(result.console, run_console({"a.m3u", "b.m3u"}, {outcome("a.m3u"), outcome("b.m3u")}))
+        << device;
+    EXPECT_EQ(result.exit_status, refuses ? 1 : 0) << device;
+  }
+}
+
+// "sucessful" means on stable storage: a flush the disk fails is a failed
+// save, whether the run created the list or found it, and the run goes on.
+TEST_F(Faults, FailedFlushFailsEverySave) {
+  const std::string text = playlist(3);
+  testing::write_file(channels / "a.m3u", text);
+  testing::write_file(channels / "b.m3u", "");
+  testing::write_file(channels / "c.m3u", text);
+  testing::RunResult result = testing::run_program(work.path(), testing::Start::kFlushFails);
+  if (result.exit_status == 126) {
+    GTEST_SKIP() << "cannot make flushes fail here (no seccomp filters)";
+  }
   EXPECT_EQ(result.console,
-            run_console({"a.m3u", "b.m3u"}, {save_failed("a.m3u"), save_failed("b.m3u")}));
+            run_console({"a.m3u", "b.m3u", "c.m3u"},
+                        {save_failed("a.m3u"), save_failed("b.m3u"), save_failed("c.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
+  // The records were written whole all the same.
+  const std::string records = testing::model_records(text);
+  EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), records + records);
 }
 
 TEST_F(Faults, UnreadablePlaylistStopsTheLoop) {

@@ -13,6 +13,16 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#ifdef __linux__
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 #endif
 
 namespace fs = std::filesystem;
@@ -77,9 +87,9 @@ fs::path program_path() {
 
 #ifdef _WIN32
 
-RunningProgram start_program(const fs::path& folder, bool unprivileged) {
-  if (unprivileged) {
-    throw std::runtime_error("running as another user is not supported here");
+RunningProgram start_program(const fs::path& folder, Start how) {
+  if (how != Start::kPlain) {
+    throw std::runtime_error("only plain runs are supported here");
   }
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read_end = nullptr;
@@ -140,7 +150,33 @@ std::string console_line(const std::string& text) {
 
 #else
 
-RunningProgram start_program(const fs::path& folder, bool unprivileged) {
+namespace {
+
+/// Makes every later fsync and fdatasync of this process and the program it
+/// runs next fail with EIO. Returns false where seccomp filters are missing.
+bool fail_flushes() {
+#if defined(__linux__) && defined(__x86_64__)
+  struct sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+  };
+  struct sock_fprog program = {sizeof filter / sizeof filter[0], filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+RunningProgram start_program(const fs::path& folder, Start how) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     throw std::runtime_error("pipe failed");
@@ -155,7 +191,10 @@ RunningProgram start_program(const fs::path& folder, bool unprivileged) {
     }
     close(pipe_ends[0]);
     close(pipe_ends[1]);
-    if (unprivileged) {
+    if (how == Start::kFlushFails && !fail_flushes()) {
+      _exit(126);
+    }
+    if (how == Start::kAsNobody) {
       execl(kSetpriv, kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program.c_str(),
             static_cast<char*>(nullptr));
     } else {
@@ -215,8 +254,8 @@ std::string run_console(std::initializer_list<std::string> names,
   return out + console_line(kClosingLine);
 }
 
-RunResult run_program(const fs::path& folder, bool unprivileged) {
-  return finish_program(start_program(folder, unprivileged));
+RunResult run_program(const fs::path& folder, Start how) {
+  return finish_program(start_program(folder, how));
 }
 
 }  // namespace m3u2lst::testing

@@ -55,16 +55,20 @@ struct RunningProgram {
 /// Where the tests find setpriv, to run the program as an unprivileged user.
 inline constexpr char kSetpriv[] = "/usr/bin/setpriv";
 
+/// How a run is started: as it is; as the user nobody (POSIX, as root,
+/// through setpriv); or with every fsync and fdatasync failing with EIO, as
+/// on a failing disk (Linux, through a seccomp filter).
+enum class Start { kPlain, kAsNobody, kFlushFails };
+
 /// Starts the built program in `folder` with no console input (so the closing
-/// prompt does not wait). With `unprivileged`, it runs as the user nobody
-/// (POSIX, as root, through setpriv).
-RunningProgram start_program(const std::filesystem::path& folder, bool unprivileged = false);
+/// prompt does not wait), as `how` says. Throws when it cannot be started.
+RunningProgram start_program(const std::filesystem::path& folder, Start how = Start::kPlain);
 
 /// Collects a started run's standard output and waits for it to end.
 RunResult finish_program(const RunningProgram& running);
 
 /// start_program and finish_program in one.
-RunResult run_program(const std::filesystem::path& folder, bool unprivileged = false);
+RunResult run_program(const std::filesystem::path& folder, Start how = Start::kPlain);
 
 /// The folder prefix and line end the program prints on this platform.
 std::string folder_prefix();
