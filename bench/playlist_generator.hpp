@@ -1,0 +1,93 @@
+// A realistic IPTV playlist generator: attributes, channel names, long
+// tokenised URLs, a share of entries the skip rule drops and of URLs with an
+// embedded rtmp address, with CR LF or LF line ends. Shared by make_playlist
+// and the conversion benchmark, so both measure the same kind of text.
+#pragma once
+
+#include <cstddef>
+#include <random>
+#include <string>
+
+namespace m3u2lst::bench {
+
+namespace detail {
+
+inline const char* const kGroups[] = {"News",  "Sports",      "Movies",        "Kids",
+                                      "Music", "Documentary", "Entertainment", "Regional"};
+inline const char* const kWords[] = {"One",     "Plus",    "World",  "Cinema", "Live",
+                                     "Arena",   "Classic", "Family", "Nature", "Action",
+                                     "Channel", "TV",      "24"};
+inline const char kTokenAlphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+
+inline std::string token(std::mt19937_64& random, std::size_t length) {
+  std::string out(length, 'x');
+  for (char& c : out) {
+    c = kTokenAlphabet[random() % (sizeof kTokenAlphabet - 1)];
+  }
+  return out;
+}
+
+/// URL lengths as published lists have them: mostly 40 to 150 bytes, about
+/// 5% over 199 bytes, a few over 2 KB.
+inline std::size_t token_length(std::mt19937_64& random) {
+  unsigned roll = static_cast<unsigned>(random() % 1000);
+  if (roll < 900) {
+    return 8 + random() % 90;
+  }
+  if (roll < 950) {
+    return 100 + random() % 100;
+  }
+  if (roll < 995) {
+    return 200 + random() % 600;
+  }
+  return 2000 + random() % 1000;
+}
+
+}  // namespace detail
+
+/// Writes playlist text of about `target` bytes, in pieces of about 1 MiB, to
+/// `sink` (called with each piece as a std::string). `eol` is "\r\n" or "\n".
+template <typename Sink>
+void generate_playlist(unsigned long long target, const char* eol, std::mt19937_64& random,
+                       Sink sink) {
+  using namespace detail;
+  std::string text = std::string("#EXTM3U x-tvg-url=\"http://epg.example.com/guide.xml.gz\"") + eol;
+  unsigned long long written = 0;
+  for (unsigned long long i = 0; written + text.size() < target; ++i) {
+    std::string name = std::string(kWords[random() % 13]) + " " + kWords[random() % 13];
+    if (random() % 3 == 0) {
+      name += " HD";
+    }
+    const char* group = kGroups[random() % 8];
+    text += "#EXTINF:-1 tvg-id=\"ch" + std::to_string(i) + ".example\" tvg-name=\"" + name +
+            "\" tvg-logo=\"http://logos.example.com/" + std::to_string(i % 5000) +
+            ".png\" group-title=\"" + group + "\"," + name + eol;
+    unsigned kind = static_cast<unsigned>(random() % 100);
+    std::string host = "http://cdn" + std::to_string(random() % 40) + ".example.net:8080";
+    if (kind < 2) {
+      text += host + "/bookmarks/" + std::to_string(i) + ".url";  // dropped by the skip rule
+    } else if (kind < 4) {
+      text += host + "/play?id=" + std::to_string(i) +
+              "&ip=198.51.100.7&auth=" + token(random, 32);  // dropped by the skip rule
+    } else if (kind < 7) {
+      text += host + "/relay?stream=rtmp://203.0.113." + std::to_string(random() % 250) + "/live/" +
+              std::to_string(i);
+    } else if (kind < 8) {
+      text += host + "/relay;;rtmp://203.0.113." + std::to_string(random() % 250) + "/live/" +
+              std::to_string(i);
+    } else {
+      text += host + "/live/user" + std::to_string(random() % 999) + "/" + std::to_string(i) +
+              ".m3u8?token=" + token(random, token_length(random));
+    }
+    text += eol;
+    if (text.size() > (1 << 20)) {
+      written += text.size();
+      sink(text);
+      text.clear();
+    }
+  }
+  sink(text);
+}
+
+}  // namespace m3u2lst::bench
