@@ -35,13 +35,15 @@ int scan_channel_folder(std::vector<std::string>& table);
 
 /// Frees a playlist buffer's memory.
 struct PlaylistMemoryDeleter {
-  std::size_t size = 0;  // bytes allocated: the file's length + 1
-  void operator()(char* memory) const noexcept { platform::free_playlist_memory(memory, size); }
+  std::size_t length = 0;  // the file's measured length
+  void operator()(const char* memory) const noexcept {
+    platform::free_playlist_memory(memory, length);
+  }
 };
 
 /// A playlist read whole, followed by one zero byte.
 struct PlaylistBuffer {
-  std::unique_ptr<char[], PlaylistMemoryDeleter> text;
+  std::unique_ptr<const char[], PlaylistMemoryDeleter> text;
   std::size_t length = 0;       // the file's measured length; text holds length + 1 bytes
   std::size_t text_length = 0;  // where the first zero byte stands
   std::size_t last_crlf = std::string_view::npos;  // the CR of the last CR LF before it
@@ -55,11 +57,11 @@ enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };
 /// kNoMemory (the buffer cannot be allocated).
 LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
 
-/// The second half of load_playlist: reads the open `file`, measured at
+/// The second half of load_playlist: brings the open `file`, measured at
 /// `length` bytes, into `buffer` and closes it. The buffer holds exactly
 /// `length` bytes and a zero whether the file has since grown (the excess is
-/// not read) or shrunk (the missing bytes stay zero). Returns kLoaded, or
-/// kNoMemory after closing the file.
+/// not taken) or shrunk (the missing bytes read as zero), and tells where the
+/// text ends and its last CR LF stands. Returns kLoaded, or kNoMemory.
 LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
                                   PlaylistBuffer& buffer);
 

@@ -30,21 +30,20 @@ struct PlaylistFile {
 /// never blocks. Returns 0 with `file` and `length` set, or -1.
 int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length);
 
-/// Reads up to `length` bytes into `into`, fewer when the file ends sooner or
-/// a read fails. Returns the count read.
-std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length);
-
 /// Closes a file opened by open_playlist_file.
 void close_playlist_file(PlaylistFile file);
 
-/// Allocates `size` bytes, left uninitialised, for a playlist about to be read
-/// whole into them. Large buffers are placed so the system can back them with
-/// huge pages: filling them then costs far fewer page faults. Returns null
-/// when memory runs out. Free with free_playlist_memory and the same size.
-char* allocate_playlist_memory(std::size_t size) noexcept;
+/// Brings the open `file`, measured at `length` bytes, into memory whole,
+/// followed by one zero byte: `length` + 1 bytes to read, not to write. A
+/// large file is mapped where the system can, not copied. Bytes the file no
+/// longer has when they are read (it was shortened since it was measured)
+/// read as zero; bytes it gained are not taken. The file may be closed once
+/// this returns. Returns null when memory runs out. Free with
+/// free_playlist_memory and the same length.
+const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept;
 
-/// Frees memory from allocate_playlist_memory; null is ignored.
-void free_playlist_memory(char* memory, std::size_t size) noexcept;
+/// Frees memory from load_playlist_memory; null is ignored.
+void free_playlist_memory(const char* memory, std::size_t length) noexcept;
 
 /// Waits for one key press on the console, read without echo and without
 /// waiting for Enter, and leaves the console as it found it. Returns at once

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform.hpp"
 
@@ -85,12 +87,24 @@ int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& leng
   return 0;
 }
 
-std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length) {
+void close_playlist_file(PlaylistFile file) {
+  close(static_cast<int>(file.handle));
+}
+
+namespace {
+
+/// Below this length a playlist is read into the heap: for a small file,
+/// mapping and unmapping it costs more than copying it.
+constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
+
+/// Reads up to `length` bytes from `offset` of `fd` into `into`, fewer when
+/// the file ends sooner or a read fails. Returns the count read.
+std::size_t read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
   constexpr std::size_t kMostPerRead = std::size_t{1} << 30;
-  auto fd = static_cast<int>(file.handle);
   std::size_t got = 0;
   while (got < length) {
-    ssize_t n = read(fd, into + got, std::min(length - got, kMostPerRead));
+    ssize_t n = pread(fd, into + got, std::min(length - got, kMostPerRead),
+                      static_cast<off_t>(offset + got));
     if (n < 0 && errno == EINTR) {
       continue;
     }
@@ -102,58 +116,124 @@ std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length
   return got;
 }
 
-void close_playlist_file(PlaylistFile file) {
-  close(static_cast<int>(file.handle));
+// The file-backed pages of the playlist mapping in use. Pages that the file
+// loses after it was mapped (another program shortens it) raise SIGBUS when
+// touched; the handler then maps zero pages over them, so they read as zero,
+// as a read of a shortened file leaves them. Like the terminal's saved mode,
+// this is state only a signal handler needs.
+std::atomic<char*> mapped_begin{nullptr};
+std::atomic<char*> mapped_end{nullptr};
+std::atomic<std::size_t> page_bytes{4096};
+static_assert(std::atomic<char*>::is_always_lock_free &&
+              std::atomic<std::size_t>::is_always_lock_free);
+
+extern "C" void zero_lost_pages(int signal_number, siginfo_t* info, void* /*context*/) {
+  auto* at = static_cast<char*>(info->si_addr);
+  char* begin = mapped_begin.load();
+  char* end = mapped_end.load();
+  if (info->si_code > 0 && begin != nullptr && at >= begin && at < end) {
+    std::size_t page = page_bytes.load();
+    char* from = begin + static_cast<std::size_t>(at - begin) / page * page;
+    if (mmap(from, static_cast<std::size_t>(end - from), PROT_READ,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      return;  // the access is made again, and reads zero
+    }
+  }
+  // Not a page of ours, or no zero pages to be had: end as SIGBUS would have.
+  signal(signal_number, SIG_DFL);
+  if (info->si_code <= 0) {
+    raise(signal_number);  // sent, not raised by an access that would come again
+  }
 }
 
-namespace {
+bool guard_mapping() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_sigaction = zero_lost_pages;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  return sigaction(SIGBUS, &action, nullptr) == 0;
+}
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-/// Below this, a buffer comes from the ordinary heap.
-constexpr std::size_t kMappedFrom = 4 * kHugePage;
+/// The mapping's size for a playlist of `length` bytes: its whole pages,
+/// mapped from the file, and one page of the program's own for the file's
+/// last bytes and the terminating zero.
+std::size_t mapping_size(std::size_t length, std::size_t page) {
+  return length / page * page + page;
+}
 
-std::size_t round_up(std::size_t size, std::size_t unit) {
-  return (size + unit - 1) / unit * unit;
+/// Maps the playlist: no copy, no zeroing, and no buffer the system must
+/// find memory for. Returns null when no address space is to be had.
+char* map_playlist(int fd, std::size_t length) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  if (length > std::numeric_limits<std::size_t>::max() / 2) {
+    return nullptr;  // more than any address space holds
+  }
+  page_bytes.store(page);
+  const std::size_t whole = length / page * page;
+  const std::size_t size = mapping_size(length, page);
+  void* reserved = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (reserved == MAP_FAILED) {
+    return nullptr;
+  }
+  auto* region = static_cast<char*>(reserved);
+  // The last bytes are read into the program's own page, so the zero after
+  // them stays zero even when the file grows since it was measured.
+  read_at(fd, region + whole, length - whole, whole);
+  mprotect(region + whole, page, PROT_READ);
+  if (whole == 0) {
+    return region;
+  }
+  // One mapping is guarded at a time; the pages are set up at once, which
+  // costs far less than taking a fault on each.
+  if (mapped_begin.load() == nullptr && guard_mapping() &&
+      mmap(region, whole, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0) != MAP_FAILED) {
+    mapped_end.store(region + whole);
+    mapped_begin.store(region);
+    return region;
+  }
+  // The file cannot be mapped (some file systems cannot): read it instead,
+  // into fresh pages where the failed mapping may have left none.
+  if (mmap(region, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
+      MAP_FAILED) {
+    munmap(region, size);
+    return nullptr;
+  }
+  read_at(fd, region, whole, 0);
+  mprotect(region, whole, PROT_READ);
+  return region;
 }
 
 }  // namespace
 
-char* allocate_playlist_memory(std::size_t size) noexcept {
-  if (size < kMappedFrom) {
-    return static_cast<char*>(std::malloc(size));
+const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept {
+  auto fd = static_cast<int>(file.handle);
+  if (length >= kMappedFrom) {
+    return map_playlist(fd, length);
   }
-  // Map one huge page more than needed, then trim the ends so that the buffer
-  // starts on a huge-page boundary: only aligned huge pages can back it.
-  const std::size_t length = round_up(size, kHugePage);
-  void* mapping =
-      mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) {
+  auto* text = static_cast<char*>(std::malloc(length + 1));
+  if (text == nullptr) {
     return nullptr;
   }
-  auto* start = static_cast<char*>(mapping);
-  const std::size_t head = round_up(reinterpret_cast<std::uintptr_t>(start), kHugePage) -
-                           reinterpret_cast<std::uintptr_t>(start);
-  if (head > 0) {
-    munmap(start, head);
-  }
-  if (kHugePage - head > 0) {
-    munmap(start + head + length, kHugePage - head);
-  }
-#ifdef MADV_HUGEPAGE
-  madvise(start + head, length, MADV_HUGEPAGE);
-#endif
-  return start + head;
+  std::size_t got = read_at(fd, text, length, 0);
+  std::memset(text + got, 0, length + 1 - got);
+  return text;
 }
 
-void free_playlist_memory(char* memory, std::size_t size) noexcept {
+void free_playlist_memory(const char* memory, std::size_t length) noexcept {
   if (memory == nullptr) {
     return;
   }
-  if (size < kMappedFrom) {
-    std::free(memory);
-  } else {
-    munmap(memory, round_up(size, kHugePage));
+  auto* region = const_cast<char*>(memory);
+  if (length < kMappedFrom) {
+    std::free(region);
+    return;
   }
+  if (mapped_begin.load() == region) {
+    mapped_begin.store(nullptr);
+    mapped_end.store(nullptr);
+  }
+  munmap(region, mapping_size(length, page_bytes.load()));
 }
 
 namespace {

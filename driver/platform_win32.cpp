@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform.hpp"
 
@@ -50,30 +51,31 @@ int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& leng
   return 0;
 }
 
-std::size_t read_playlist_file(PlaylistFile file, char* into, std::size_t length) {
+void close_playlist_file(PlaylistFile file) {
+  CloseHandle(as_handle(file));
+}
+
+const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept {
+  auto* text = static_cast<char*>(std::malloc(length + 1));
+  if (text == nullptr) {
+    return nullptr;
+  }
   constexpr std::size_t kMostPerRead = std::size_t{1} << 30;
   std::size_t got = 0;
   while (got < length) {
     DWORD n = 0;
     auto want = static_cast<DWORD>(std::min(length - got, kMostPerRead));
-    if (!ReadFile(as_handle(file), into + got, want, &n, nullptr) || n == 0) {
+    if (!ReadFile(as_handle(file), text + got, want, &n, nullptr) || n == 0) {
       break;
     }
     got += n;
   }
-  return got;
+  std::memset(text + got, 0, length + 1 - got);
+  return text;
 }
 
-void close_playlist_file(PlaylistFile file) {
-  CloseHandle(as_handle(file));
-}
-
-char* allocate_playlist_memory(std::size_t size) noexcept {
-  return static_cast<char*>(std::malloc(size));
-}
-
-void free_playlist_memory(char* memory, std::size_t /*size*/) noexcept {
-  std::free(memory);
+void free_playlist_memory(const char* memory, std::size_t /*length*/) noexcept {
+  std::free(const_cast<char*>(memory));
 }
 
 namespace {

@@ -13,11 +13,16 @@ namespace fs = std::filesystem;
 namespace m3u2lst {
 namespace {
 
-class MeasuredPlaylist : public ::testing::Test {
+// Small files are read, large ones mapped; a mapped file that is shortened
+// loses pages, which must then read as zero instead of ending the program.
+// The sizes: read; mapped with a part page at the end; mapped whole pages.
+class MeasuredPlaylist : public ::testing::TestWithParam<std::size_t> {
  protected:
   testing::TempDir folder;
   fs::path file = folder.path() / "list.m3u";
-  const std::string first = std::string(60, 'a') + std::string(40, 'b');
+  const std::size_t size = GetParam();
+  const std::size_t cut = size * 3 / 5;
+  const std::string first = std::string(cut, 'a') + std::string(size - cut, 'b');
 
   // Opens and measures the file as the processing loop does, then lets `change` alter it.
   template <typename Change>
@@ -34,20 +39,25 @@ class MeasuredPlaylist : public ::testing::Test {
   }
 };
 
-TEST_F(MeasuredPlaylist, GrownFileIsReadOnlyToItsMeasuredLength) {
+TEST_P(MeasuredPlaylist, GrownFileIsReadOnlyToItsMeasuredLength) {
   PlaylistBuffer buffer = load_after([&] { testing::write_file(file, first + "#EXTINF:,more"); });
   ASSERT_EQ(buffer.length, first.size());
-  EXPECT_EQ(std::string(buffer.text.get(), buffer.length), first);
+  EXPECT_EQ(buffer.text_length, first.size());
+  EXPECT_TRUE(std::string_view(buffer.text.get(), buffer.length) == first);
   EXPECT_EQ(buffer.text[buffer.length], '\0');
 }
 
-TEST_F(MeasuredPlaylist, ShrunkFileLeavesTheRestOfTheBufferZero) {
-  PlaylistBuffer buffer = load_after([&] { fs::resize_file(file, 60); });
+TEST_P(MeasuredPlaylist, ShrunkFileReadsAsZeroWhereItLostBytes) {
+  PlaylistBuffer buffer = load_after([&] { fs::resize_file(file, cut); });
   ASSERT_EQ(buffer.length, first.size());
-  EXPECT_EQ(std::string(buffer.text.get()), std::string(60, 'a'));
-  EXPECT_EQ(std::string(buffer.text.get(), buffer.length + 1),
-            std::string(60, 'a') + std::string(41, '\0'));
+  EXPECT_EQ(buffer.text_length, cut);
+  EXPECT_TRUE(std::string_view(buffer.text.get(), buffer.length + 1) ==
+              std::string(cut, 'a') + std::string(size - cut + 1, '\0'));
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadAndMapped, MeasuredPlaylist,
+                         ::testing::Values(100, (std::size_t{1} << 20) + 100,
+                                           std::size_t{2} << 20));
 
 TEST(LoadPlaylist, ReadsTheWholeFileAndAZero) {
   testing::TempDir folder;
@@ -66,8 +76,8 @@ TEST(LoadPlaylist, ReadsTheWholeFileAndAZero) {
 namespace m3u2lst {
 namespace {
 
-// Large files are read and measured piece by piece; what is measured must not
-// depend on where the pieces meet.
+// Large files are mapped, and measured after: what is measured must not
+// depend on where pages meet.
 TEST(LoadPlaylist, MeasuresTextEndAndLastCrLfAcrossPieces) {
   testing::TempDir folder;
   const std::size_t piece = std::size_t{4} << 20;
