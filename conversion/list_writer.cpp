@@ -41,12 +41,12 @@ int write_chunk(list_file::ListFile list, std::string_view chunk) {
 
 /// Appends the records of `text` to `list`. Returns 0, or -1 when a write fails.
 int write_records(PlaylistScanner& scanner, list_file::ListFile list) {
-  std::string chunk;
+  RecordChunk chunk;
   chunk.reserve(kChunkBytes + 4096);
   bool more = true;
   while (more) {
     more = scanner.fill(chunk, kChunkBytes);
-    if (!chunk.empty() && write_chunk(list, chunk) != 0) {
+    if (chunk.size() > 0 && write_chunk(list, chunk.records()) != 0) {
       return -1;
     }
     chunk.clear();
@@ -61,10 +61,6 @@ int convert_playlist(const char* text) {
 }
 
 int convert_playlist(const char* text, std::size_t length) {
-  return convert_playlist(text, length, find_last_crlf(std::string_view(text, length)));
-}
-
-int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf) {
   list_file::ListFile list;
   if (list_file::open_list(kChannelListName, list) != 0) {
     std::fputs(kListCannotOpenMessage, stdout);
@@ -72,7 +68,7 @@ int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf
   }
   int result;
   try {
-    PlaylistScanner scanner(std::string_view(text, length), last_crlf);
+    PlaylistScanner scanner(std::string_view(text, length));
     result = write_records(scanner, list);
   } catch (const std::bad_alloc&) {
     result = -1;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -50,57 +51,80 @@ UrlFacts read_url_facts(std::string_view url_line);
 /// `line` must not be null. Never fails.
 void extract_rtmp_url(char* line);
 
+/// Whole list records, gathered to be written together. It grows as records
+/// are added and keeps its memory when cleared.
+class RecordChunk {
+ public:
+  /// The records gathered so far.
+  std::string_view records() const noexcept { return {bytes_.get(), size_}; }
+  std::size_t size() const noexcept { return size_; }
+  void clear() noexcept { size_ = 0; }
+
+  /// Makes room for `n` more bytes, and kSlack bytes beyond them that may be
+  /// written but do not count, and returns where the next byte goes.
+  /// Throws std::bad_alloc when it cannot grow.
+  char* reserve(std::size_t n);
+  /// Counts `n` more bytes, written after reserve(n), as gathered.
+  void commit(std::size_t n) noexcept { size_ += n; }
+
+  static constexpr std::size_t kSlack = 64;
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 /// Appends to `out` the list record for a channel named `name` whose stream
 /// address is `url`: 88 + name.size() + url.size() bytes, ending in CR LF.
 /// Throws std::bad_alloc only when `out` cannot grow.
-void append_list_record(std::string& out, std::string_view name, std::string_view url);
+void append_list_record(RecordChunk& out, std::string_view name, std::string_view url);
 
-/// Where the CR of the last CR LF lying wholly in `text` stands, or npos.
-/// Searches backwards, 16 bytes at a time where the processor allows.
-std::size_t find_last_crlf(std::string_view text);
+namespace detail {
+
+/// Where the scan of one playlist text stands between two fills.
+struct ScanState {
+  std::string_view text;               // cut at its first zero byte once that is found
+  const char* readable_end = nullptr;  // the end of the text as given: bytes before it may be read
+  std::size_t cursor = 0;              // where the next marker search starts
+  std::size_t line_end_size = 0;       // the bytes of the line end that stands at the cursor
+  bool more_entries = true;            // false once a URL line ran to the end
+  std::size_t no_crlf_from = std::string_view::npos;  // no CR LF stands at or after this
+};
+
+}  // namespace detail
 
 /// Walks one playlist text from its start, entry by entry, and assembles the
-/// records of the kept entries. Work is linear in the length of the text.
+/// records of the kept entries. Work is linear in the length of the text,
+/// and each byte is looked at about once.
 class PlaylistScanner {
  public:
-  /// `text` is the playlist up to, not including, its terminating zero. The
-  /// scanner only reads it; it must outlive the scanner.
-  explicit PlaylistScanner(std::string_view text) noexcept;
+  /// How the scanner searches the text: in the fastest way the processor
+  /// allows, or in the way every processor allows (which gives the same
+  /// records, and lets tests check that it does).
+  enum class Searches { kFastest, kPlain };
 
-  /// As above, for a caller that already knows where the CR of the text's
-  /// last CR LF stands (npos when it holds none). A wrong hint gives wrong
-  /// records but never a read outside the text.
-  PlaylistScanner(std::string_view text, std::size_t last_crlf) noexcept;
+  /// `text` is the playlist; it ends at its first zero byte, if it holds one,
+  /// and nothing after that byte is looked at. The scanner only reads it; it
+  /// must outlive the scanner.
+  explicit PlaylistScanner(std::string_view text, Searches searches = Searches::kFastest) noexcept;
 
   /// Appends to `out` the records of the next entries, one whole record at a
   /// time, until `out` holds at least `fill_to` bytes or the text is done.
   /// Returns false once the text is done (no record will follow).
   /// Throws std::bad_alloc only when `out` cannot grow.
-  bool fill(std::string& out, std::size_t fill_to);
+  bool fill(RecordChunk& out, std::size_t fill_to);
 
  private:
-  /// First CR LF at or after `from`, or npos.
-  std::size_t find_crlf(std::size_t from) const;
-
-  /// A URL line as one scan of it finds it.
-  struct UrlLine {
-    std::size_t end = 0;                          // its line end, or the end of the text
-    std::size_t marker = std::string_view::npos;  // its first entry marker, if any
-    UrlFacts facts;
-  };
-  /// Scans the URL line that starts at `begin`, which ends at CR LF when
-  /// `crlf_lines`, else at a bare LF or CR.
-  UrlLine scan_url_line(std::size_t begin, bool crlf_lines) const;
-
-  std::string_view text_;
-  std::size_t cursor_ = 0;    // where the next marker search starts
-  bool more_entries_ = true;  // false once a URL line ran to the end
-  std::size_t last_crlf_;     // where the CR of the last CR LF stands, or npos
+  detail::ScanState state_;
+  Searches searches_;
 };
 
-/// All the records of one playlist text, as they would be appended to the
-/// channel list. Throws std::bad_alloc only when memory runs out.
-std::string convert_text(std::string_view text);
+/// All the records of one playlist text (which ends at its first zero byte,
+/// if it holds one), as they would be appended to the channel list. Throws
+/// std::bad_alloc only when memory runs out.
+std::string convert_text(std::string_view text,
+                         PlaylistScanner::Searches searches = PlaylistScanner::Searches::kFastest);
 
 /// Converts the zero-terminated playlist `text` (read only; the caller owns it)
 /// and appends its records to "iptv.lst" in the working directory, which it
@@ -115,12 +139,8 @@ std::string convert_text(std::string_view text);
 /// no message) when a write, the flush or the close fails or memory runs out.
 int convert_playlist(const char* text);
 
-/// convert_playlist for a caller that already knows where the text's first
-/// zero byte stands: `text` holds `length` bytes before it.
+/// convert_playlist for a caller that knows the text's size: `text` holds
+/// `length` bytes and ends at the first zero byte among them, if any.
 int convert_playlist(const char* text, std::size_t length);
-
-/// convert_playlist for a caller that has also found where the CR of the
-/// text's last CR LF stands (npos when it holds none), while reading it.
-int convert_playlist(const char* text, std::size_t length, std::size_t last_crlf);
 
 }  // namespace m3u2lst

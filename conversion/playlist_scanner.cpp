@@ -1,6 +1,8 @@
 // Parsing of the playlist text into entries and assembly of list records.
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include "byte_search.hpp"
 #include "playlist_conversion.hpp"
@@ -10,102 +12,237 @@ namespace m3u2lst {
 
 namespace {
 
+using byte_search::Class;
+using byte_search::Patterns;
+using byte_search::Set;
+
 constexpr std::string_view kEntryMarker = "#EXTINF:";
 constexpr std::string_view kOpenTag = "<servername=>";
 constexpr std::string_view kMiddleTag = "</servername><serverurl=>";
 constexpr std::string_view kClosingTag = "</serverurl><servercategory=>TV</servercategory>\r\n";
 constexpr std::size_t npos = std::string_view::npos;
 
-/// First byte at or after `from` that is `c`, or npos.
-std::size_t find_byte(std::string_view text, char c, std::size_t from) {
-  if (from >= text.size()) {
-    return npos;
+// What each search stops at. Every one stops at a zero byte too: the end of
+// the text. A URL line's search also stops where a mark or an entry marker
+// may start.
+using Zero = Class<Set<'\0'>>;
+using ZeroOrLineEnd = Class<Set<'\0', '\n', '\r'>>;
+using CrLfPair = Class<Set<'\r'>, Set<'\n'>>;
+using MarkerPair = Class<Set<'#'>, Set<'E'>>;
+
+using MarkerStart = Patterns<Zero, MarkerPair>;
+using Comma = Patterns<Zero, Class<Set<','>>>;
+using CrLf = Patterns<Zero, CrLfPair>;
+using BareLineEnd = Patterns<ZeroOrLineEnd>;
+using CrLfUrlLine =
+    Patterns<Zero, CrLfPair, MarkerPair, mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
+             mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
+using BareUrlLine =
+    Patterns<ZeroOrLineEnd, MarkerPair, mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
+             mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
+
+}  // namespace
+
+char* RecordChunk::reserve(std::size_t n) {
+  if (n > capacity_ - size_ || capacity_ - size_ - n < kSlack) {
+    if (n > std::numeric_limits<std::size_t>::max() / 2 - size_) {
+      throw std::bad_alloc();
+    }
+    const std::size_t grown_capacity = std::max(capacity_ * 2, size_ + n + kSlack);
+    // Not zeroed: every byte is written before it counts.
+    auto grown = std::make_unique_for_overwrite<char[]>(grown_capacity);
+    if (size_ > 0) {
+      std::memcpy(grown.get(), bytes_.get(), size_);
+    }
+    bytes_ = std::move(grown);
+    capacity_ = grown_capacity;
   }
-  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-  return hit == nullptr ? npos
-                        : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+  return bytes_.get() + size_;
 }
 
-/// End of a line that ends in a bare LF or a bare CR: the first LF or CR at or
-/// after `from`, or the end of the text.
-std::size_t find_bare_line_end(std::string_view text, std::size_t from) {
-  return byte_search::find_either<'\n', '\r'>(text.data(), text.size(), from);
+namespace {
+
+/// Copies the `n` bytes at `from` to `to`. Where the text has 32 bytes to
+/// read past them (`readable_end`), it copies whole 32-byte blocks, the last
+/// reaching past them: a few wide moves instead of a call. What lands past
+/// `to + n` is overwritten by the record's next field, or lies in the
+/// chunk's slack.
+inline void copy_field(char* to, const char* from, std::size_t n, const char* readable_end) {
+  constexpr std::size_t kBlock = 32;
+  if ((n + kBlock - 1) / kBlock * kBlock <= static_cast<std::size_t>(readable_end - from)) {
+    for (std::size_t i = 0; i < n; i += kBlock) {
+      std::memcpy(to + i, from + i, kBlock);
+    }
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
+/// Appends one record to `out`; `name` and `url` may be read up to
+/// `readable_end`.
+inline void append_record(RecordChunk& out, std::string_view name, std::string_view url,
+                          const char* readable_end) {
+  const std::size_t size =
+      kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
+  char* at = out.reserve(size);
+  std::memcpy(at, kOpenTag.data(), kOpenTag.size());
+  at += kOpenTag.size();
+  copy_field(at, name.data(), name.size(), readable_end);
+  at += name.size();
+  std::memcpy(at, kMiddleTag.data(), kMiddleTag.size());
+  at += kMiddleTag.size();
+  copy_field(at, url.data(), url.size(), readable_end);
+  at += url.size();
+  std::memcpy(at, kClosingTag.data(), kClosingTag.size());
+  out.commit(size);
 }
 
 }  // namespace
 
-void append_list_record(std::string& out, std::string_view name, std::string_view url) {
-  out.append(kOpenTag).append(name).append(kMiddleTag).append(url).append(kClosingTag);
-}
-
-std::size_t find_last_crlf(std::string_view text) {
-  return byte_search::find_last_crlf(text.data(), text.size(), npos);
-}
-
-PlaylistScanner::PlaylistScanner(std::string_view text) noexcept
-    : PlaylistScanner(text, find_last_crlf(text)) {}
-
-PlaylistScanner::PlaylistScanner(std::string_view text, std::size_t last_crlf) noexcept
-    : text_(text), last_crlf_(last_crlf) {}
-
-std::size_t PlaylistScanner::find_crlf(std::size_t from) const {
-  // Where the last CR LF stands is known, so a text with no CR LF left is
-  // never searched to its end again.
-  if (last_crlf_ == npos || from > last_crlf_) {
-    return npos;
-  }
-  for (std::size_t at = from;; ++at) {
-    at = find_byte(text_, '\r', at);
-    if (at == npos || at > last_crlf_) {
-      return npos;  // only with a wrong hint: never read past the text
-    }
-    if (at + 1 < text_.size() && text_[at + 1] == '\n') {
-      return at;
+void append_list_record(RecordChunk& out, std::string_view name, std::string_view url) {
+  const std::size_t size =
+      kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
+  char* at = out.reserve(size);
+  for (std::string_view part : {kOpenTag, name, kMiddleTag, url, kClosingTag}) {
+    if (!part.empty()) {
+      std::memcpy(at, part.data(), part.size());
+      at += part.size();
     }
   }
+  out.commit(size);
 }
 
-PlaylistScanner::UrlLine PlaylistScanner::scan_url_line(std::size_t begin, bool crlf_lines) const {
+namespace {
+
+/// The searches as any x86-64 processor, or any other, can make them.
+struct PlainSearch {
+  template <typename P>
+  static std::size_t find_first(const char* bytes, std::size_t size, std::size_t from) {
+#ifdef M3U2LST_X86_64
+    return byte_search::find_first_sse2<P>(bytes, size, from);
+#else
+    return byte_search::find_first_bytewise<P>(bytes, size, from);
+#endif
+  }
+};
+
+#ifdef M3U2LST_X86_64
+/// The searches with AVX2, for a processor that has it.
+struct Avx2Search {
+  template <typename P>
+  M3U2LST_AVX2_TARGET static std::size_t find_first(const char* bytes, std::size_t size,
+                                                    std::size_t from) {
+    return byte_search::find_first_avx2<P>(bytes, size, from);
+  }
+};
+#endif
+
+/// The scan of one text, with the searches of `Search`.
+template <typename Search>
+class Scan {
+ public:
+  explicit Scan(detail::ScanState& state) : s_(state) {}
+
+  bool fill(RecordChunk& out, std::size_t fill_to);
+
+ private:
+  /// Finds the first byte at or after `from` where one of `P`'s patterns, or
+  /// a zero byte, starts. A zero byte is where the text ends: the text is cut
+  /// there. Returns the index, which is the text's size at its end.
+  template <typename P>
+  std::size_t find(std::size_t from) {
+    std::size_t at = Search::template find_first<P>(s_.text.data(), s_.text.size(), from);
+    // Every byte before `from` has been looked at already, so the first zero
+    // byte found is the first of the text.
+    if (at < s_.text.size() && s_.text[at] == '\0') {
+      s_.text = s_.text.substr(0, at);
+    }
+    return at;
+  }
+
+  /// First CR LF at or after `from`, or npos. Once none is left after some
+  /// point, it is never looked for there again.
+  std::size_t find_crlf(std::size_t from) {
+    // Searches start later and later, so where none was found, none will be.
+    if (from >= s_.no_crlf_from) {
+      return npos;
+    }
+    std::size_t at = find<CrLf>(from);
+    if (at >= s_.text.size()) {
+      s_.no_crlf_from = from;
+      return npos;
+    }
+    return at;
+  }
+
+  /// A URL line as one scan of it finds it.
+  struct UrlLine {
+    std::size_t end = 0;        // its line end, or the end of the text
+    std::size_t marker = npos;  // its first entry marker, if any
+    UrlFacts facts;
+  };
+
+  /// Scans the URL line that starts at `begin`, which ends at CR LF when
+  /// `crlf_lines`, else at a bare LF or CR.
+  template <bool crlf_lines>
+  UrlLine scan_url_line(std::size_t begin);
+
+  detail::ScanState& s_;
+};
+
+template <typename Search>
+template <bool crlf_lines>
+typename Scan<Search>::UrlLine Scan<Search>::scan_url_line(std::size_t begin) {
   // One pass over the line finds its end, the marks the rules look for, and
   // any entry marker inside it.
+  using Stops = std::conditional_t<crlf_lines, CrLfUrlLine, BareUrlLine>;
   UrlLine line;
   UrlMarks marks;
-  const char* bytes = text_.data() + begin;
-  const std::size_t rest = text_.size() - begin;
-  std::size_t end = byte_search::visit_set_bytes<'\r', '\n', '#', '.', '?', '&', '=', ';'>(
-      bytes, rest, [&](std::size_t i) {
-        switch (bytes[i]) {
-          case '\r':
-            // CR LF lines end only at CR LF; other lines at a bare CR too.
-            return crlf_lines && (i + 1 >= rest || bytes[i + 1] != '\n');
-          case '\n':
-            return crlf_lines;
-          case '#':
-            if (line.marker == npos && text_.substr(begin + i).starts_with(kEntryMarker)) {
-              line.marker = begin + i;
-            }
-            return true;
-          default:
-            marks.note(text_.substr(begin + i), i);
-            return true;
-        }
-      });
-  line.end = begin + end;
+  std::size_t at = begin;
+  for (;; ++at) {
+    at = find<Stops>(at);
+    if (at >= s_.text.size()) {
+      break;
+    }
+    const char c = s_.text[at];
+    if (c == '\r' || c == '\n') {
+      break;
+    }
+    if (c == '#') {
+      if (line.marker == npos && s_.text.substr(at).starts_with(kEntryMarker)) {
+        line.marker = at;
+      }
+    } else {
+      marks.note(s_.text.substr(at), at - begin);
+    }
+  }
+  line.end = at;
   line.facts = marks.facts();
   return line;
 }
 
-bool PlaylistScanner::fill(std::string& out, std::size_t fill_to) {
-  while (more_entries_ && out.size() < fill_to) {
-    std::size_t marker = text_.find(kEntryMarker, cursor_);
-    if (marker == npos) {
-      more_entries_ = false;
+template <typename Search>
+bool Scan<Search>::fill(RecordChunk& out, std::size_t fill_to) {
+  const std::string_view& text = s_.text;
+  while (s_.more_entries && out.size() < fill_to) {
+    // In most playlists the next entry line follows the URL line's end.
+    std::size_t marker = s_.cursor + s_.line_end_size;
+    if (!text.substr(std::min(marker, text.size())).starts_with(kEntryMarker)) {
+      for (marker = s_.cursor;; ++marker) {
+        marker = find<MarkerStart>(marker);
+        if (marker >= text.size() || text.substr(marker).starts_with(kEntryMarker)) {
+          break;
+        }
+      }
+    }
+    if (marker >= text.size()) {
+      s_.more_entries = false;
       break;
     }
-    std::size_t comma = find_byte(text_, ',', marker + kEntryMarker.size());
-    if (comma == npos) {
+    std::size_t comma = find<Comma>(marker + kEntryMarker.size());
+    if (comma >= text.size()) {
       // A marker with no comma after it names no channel, and neither can any later one.
-      more_entries_ = false;
+      s_.more_entries = false;
       break;
     }
     std::size_t name_begin = comma + 1;
@@ -113,32 +250,64 @@ bool PlaylistScanner::fill(std::string& out, std::size_t fill_to) {
     const bool crlf_lines = name_end != npos;
     if (!crlf_lines) {
       // No CR LF anywhere after the comma: the playlist ends its lines in bare LF or CR.
-      name_end = find_bare_line_end(text_, name_begin);
+      name_end = find<BareLineEnd>(name_begin);
     }
-    std::size_t url_begin = std::min(name_end + (crlf_lines ? 2 : 1), text_.size());
-    UrlLine url = scan_url_line(url_begin, crlf_lines);
-    if (url.end == text_.size()) {
-      more_entries_ = false;
+    std::size_t url_begin = std::min(name_end + (crlf_lines ? 2 : 1), text.size());
+    UrlLine url = crlf_lines ? scan_url_line<true>(url_begin) : scan_url_line<false>(url_begin);
+    if (url.end >= text.size()) {
+      s_.more_entries = false;
     }
     // The next marker search starts at the URL line, so a URL line that is
     // itself an entry line opens the next entry. The scan of the line has
     // told where its first marker stands, if it holds one.
-    cursor_ = url.marker != npos ? url.marker : url.end;
+    s_.cursor = url.marker != npos ? url.marker : url.end;
+    s_.line_end_size = url.marker != npos || url.end >= text.size() ? 0 : crlf_lines ? 2 : 1;
     if (url.facts.skipped) {
       continue;
     }
-    append_list_record(out, text_.substr(name_begin, name_end - name_begin),
-                       text_.substr(url_begin + url.facts.rtmp_offset,
-                                    url.end - url_begin - url.facts.rtmp_offset));
+    append_record(
+        out, text.substr(name_begin, name_end - name_begin),
+        text.substr(url_begin + url.facts.rtmp_offset, url.end - url_begin - url.facts.rtmp_offset),
+        s_.readable_end);
   }
-  return more_entries_;
+  return s_.more_entries;
 }
 
-std::string convert_text(std::string_view text) {
-  std::string records;
-  PlaylistScanner scanner(text);
+#ifdef M3U2LST_X86_64
+/// The scan compiled for AVX2 as a whole, so that its searches are not
+/// calls but part of the loop.
+#if defined(_MSC_VER) && !defined(__clang__)
+bool fill_avx2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to){
+#else
+__attribute__((target("avx2"), flatten)) bool fill_avx2(detail::ScanState& state, RecordChunk& out,
+                                                        std::size_t fill_to) {
+#endif
+    return Scan<Avx2Search>(state).fill(out, fill_to);
+}
+#endif
+
+}  // namespace m3u2lst
+
+PlaylistScanner::PlaylistScanner(std::string_view text, Searches searches) noexcept
+    : searches_(searches) {
+  state_.text = text;
+  state_.readable_end = text.data() + text.size();
+}
+
+bool PlaylistScanner::fill(RecordChunk& out, std::size_t fill_to) {
+#ifdef M3U2LST_X86_64
+  if (searches_ == Searches::kFastest && byte_search::has_avx2()) {
+    return fill_avx2(state_, out, fill_to);
+  }
+#endif
+  return Scan<PlainSearch>(state_).fill(out, fill_to);
+}
+
+std::string convert_text(std::string_view text, PlaylistScanner::Searches searches) {
+  RecordChunk records;
+  PlaylistScanner scanner(text, searches);
   scanner.fill(records, npos);
-  return records;
+  return std::string(records.records());
 }
 
 }  // namespace m3u2lst

@@ -5,15 +5,29 @@
 #include <cstddef>
 #include <string_view>
 
+#include "byte_search.hpp"
 #include "playlist_conversion.hpp"
 
 namespace m3u2lst {
+
+/// Where a mark may start: the first two bytes of ".url", "?id", "&ip" and
+/// "&auth", "=rtmp://" and ";;rtmp://".
+namespace mark_start {
+using byte_search::Class;
+using byte_search::Set;
+using Url = Class<Set<'.'>, Set<'u'>>;
+using Id = Class<Set<'?'>, Set<'i'>>;
+using IpOrAuth = Class<Set<'&'>, Set<'i', 'a'>>;
+using EqualsRtmp = Class<Set<'='>, Set<'r'>>;
+using SemicolonsRtmp = Class<Set<';'>, Set<';'>>;
+}  // namespace mark_start
 
 class UrlMarks {
  public:
   /// Notes the mark, if any, that begins `from_here`: the URL line's text from
   /// a '.', '?', '&', '=' or ';' at `offset` in the line. The text may run past
-  /// the line's end, as no mark holds a CR or LF to match across it.
+  /// the line's end, as no mark holds a CR, an LF or a zero byte to match
+  /// across it.
   void note(std::string_view from_here, std::size_t offset) {
     switch (from_here[0]) {
       case '.':

@@ -8,13 +8,16 @@
 namespace m3u2lst {
 
 UrlFacts read_url_facts(std::string_view url_line) {
+  using Marks = byte_search::Patterns<mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
+                                      mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
   UrlMarks marks;
-  byte_search::visit_set_bytes<'.', '?', '&', '=', ';'>(url_line.data(), url_line.size(),
-                                                        [&](std::size_t i) {
-                                                          marks.note(url_line.substr(i), i);
-                                                          return true;
-                                                        });
-  return marks.facts();
+  for (std::size_t at = 0;; ++at) {
+    at = byte_search::find_first<Marks>(url_line.data(), url_line.size(), at);
+    if (at >= url_line.size()) {
+      return marks.facts();
+    }
+    marks.note(url_line.substr(at), at);
+  }
 }
 
 int is_skipped_url(std::string_view url_line) {

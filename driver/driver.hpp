@@ -44,9 +44,7 @@ struct PlaylistMemoryDeleter {
 /// A playlist read whole, followed by one zero byte.
 struct PlaylistBuffer {
   std::unique_ptr<const char[], PlaylistMemoryDeleter> text;
-  std::size_t length = 0;       // the file's measured length; text holds length + 1 bytes
-  std::size_t text_length = 0;  // where the first zero byte stands
-  std::size_t last_crlf = std::string_view::npos;  // the CR of the last CR LF before it
+  std::size_t length = 0;  // the file's measured length; text holds length + 1 bytes
 };
 
 enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };
@@ -60,8 +58,8 @@ LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
 /// The second half of load_playlist: brings the open `file`, measured at
 /// `length` bytes, into `buffer` and closes it. The buffer holds exactly
 /// `length` bytes and a zero whether the file has since grown (the excess is
-/// not taken) or shrunk (the missing bytes read as zero), and tells where the
-/// text ends and its last CR LF stands. Returns kLoaded, or kNoMemory.
+/// not taken) or shrunk (the missing bytes read as zero). Returns kLoaded, or
+/// kNoMemory.
 LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
                                   PlaylistBuffer& buffer);
 

@@ -1,8 +1,6 @@
 // Reading one playlist file whole into a zero-terminated buffer.
-#include <cstring>
 #include <limits>
 
-#include "conversion/playlist_conversion.hpp"
 #include "driver.hpp"
 #include "platform.hpp"
 
@@ -30,14 +28,6 @@ LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t len
   if (!text) {
     return kNoMemory;
   }
-  // The text ends at the first zero byte, and the conversion needs to know
-  // where the last CR LF before it stands: for a CR LF playlist that is
-  // found at once, searching back from its end.
-  const void* zero = std::memchr(text.get(), 0, size);
-  buffer.text_length = zero == nullptr
-                           ? size
-                           : static_cast<std::size_t>(static_cast<const char*>(zero) - text.get());
-  buffer.last_crlf = find_last_crlf(std::string_view(text.get(), buffer.text_length));
   buffer.length = size;
   buffer.text = std::move(text);
   return kLoaded;

@@ -19,7 +19,7 @@ int process_playlists(const std::vector<std::string>& table) {
     if (loaded == kNoMemory) {
       return 1;
     }
-    if (convert_playlist(buffer.text.get(), buffer.text_length, buffer.last_crlf) == 0) {
+    if (convert_playlist(buffer.text.get(), buffer.length) == 0) {
       std::printf(kSaveSuccessLine, path.c_str());
     } else {
       std::printf(kSaveFailureLine, path.c_str());
