@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <limits>
+#include <new>
+#include <string>
 
 #include "list_file.hpp"
 
@@ -13,14 +15,36 @@ HANDLE as_handle(ListFile file) {
   return reinterpret_cast<HANDLE>(file.handle);
 }
 
+/// `text`, UTF-8, as UTF-16 in `wide`. Returns false for text that is not
+/// UTF-8 or when memory runs out.
+bool wide_from_utf8(const char* text, std::wstring& wide) {
+  int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (length <= 0) {
+    return false;
+  }
+  try {
+    wide.resize(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), length) ==
+         length;
+}
+
 }  // namespace
 
 int open_list(const char* name, ListFile& file) {
   // Append access alone (no FILE_WRITE_DATA): the system puts every write at
   // the end of the list, whoever else appends.
-  HANDLE handle = CreateFileA(name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The wide call, so that the name (UTF-8) and the working folder may be in
+  // any script, whatever the system's ANSI code page.
+  std::wstring wide_name;
+  if (!wide_from_utf8(name, wide_name)) {
+    return -1;
+  }
+  HANDLE handle = CreateFileW(
+      wide_name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return -1;
   }
@@ -48,15 +72,10 @@ int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
       length > end || GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
     return -1;
   }
-  // Append access cannot shorten a file: cut through a second handle.
-  char path[MAX_PATH * 4];
-  DWORD path_length =
-      GetFinalPathNameByHandleA(as_handle(file), path, sizeof path, FILE_NAME_NORMALIZED);
-  if (path_length == 0 || path_length >= sizeof path) {
-    return -1;
-  }
-  HANDLE writer = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Append access cannot shorten a file: cut through a second handle to the
+  // same file, which needs no path, so neither the working folder's script
+  // nor its length can keep the cut from happening.
+  HANDLE writer = ReOpenFile(as_handle(file), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
   if (writer == INVALID_HANDLE_VALUE) {
     return -1;
   }

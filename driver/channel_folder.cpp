@@ -1,10 +1,13 @@
 // The folder scan: which entries of the channel folder are playlists.
-#include <cstdio>
-
 #include "driver.hpp"
 #include "platform.hpp"
 
 namespace m3u2lst {
+
+std::string fill_line(std::string_view line, std::string_view value) {
+  const std::size_t at = line.find("%s");
+  return std::string(line.substr(0, at)).append(value).append(line.substr(at + 2));
+}
 
 bool is_playlist_name(std::string_view name) {
   return name.find(".m3u") != std::string_view::npos || name.find(".txt") != std::string_view::npos;
@@ -13,7 +16,7 @@ bool is_playlist_name(std::string_view name) {
 int scan_channel_folder(std::vector<std::string>& table) {
   std::vector<std::string> names;
   if (platform::list_channel_folder(names) != 0) {
-    std::fputs(kNoMatchingFileLine, stdout);
+    platform::print(kNoMatchingFileLine);
     return -1;
   }
   // The search's first entry is the folder itself (".") and is not examined.
@@ -21,9 +24,9 @@ int scan_channel_folder(std::vector<std::string>& table) {
     const std::string& name = names[i];
     if (is_playlist_name(name)) {
       table.push_back(platform::kChannelFolderPrefix + name);
-      std::printf(kListedLine, table.back().c_str());
+      platform::print(fill_line(kListedLine, table.back()));
     } else {
-      std::printf(kNotNeededLine, name.c_str());
+      platform::print(fill_line(kNotNeededLine, name));
     }
   }
   return 0;

@@ -22,6 +22,9 @@ inline constexpr char kSaveSuccessLine[] = "Save %s sucessful!\n";
 inline constexpr char kSaveFailureLine[] = "Save %s failure!\n";
 inline constexpr char kClosingLine[] = "Parse file success,Press any key to exit\n";
 
+/// `line` (one of the lines above) with its "%s" replaced by `value`.
+std::string fill_line(std::string_view line, std::string_view value);
+
 /// Match test: a folder entry is a playlist when its name contains ".m3u" or
 /// ".txt" anywhere, case-sensitive.
 bool is_playlist_name(std::string_view name);

@@ -7,8 +7,9 @@
 #include "platform.hpp"
 
 int main() {
+  m3u2lst::platform::use_utf8_console();
   int status = m3u2lst::run_channel_folder();
-  std::fputs(m3u2lst::kClosingLine, stdout);
+  m3u2lst::platform::print(m3u2lst::kClosingLine);
   std::fflush(stdout);
   m3u2lst::platform::wait_for_key();
   return status;

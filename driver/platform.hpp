@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace m3u2lst::platform {
@@ -16,6 +17,8 @@ extern const char* const kChannelFolderPrefix;
 
 /// Lists the channel folder in the order of the platform's directory search,
 /// starting with the entry that search yields first (the folder's own ".").
+/// Names are UTF-8 on Windows, and bytes as the file system holds them on
+/// POSIX.
 /// Returns 0 with `names` filled, or -1 when the search cannot start (the
 /// folder is missing, is not a folder, or cannot be read).
 int list_channel_folder(std::vector<std::string>& names);
@@ -25,7 +28,7 @@ struct PlaylistFile {
   std::intptr_t handle = -1;
 };
 
-/// Opens `path` for reading in binary mode and measures it. Only a regular
+/// Opens `path` (UTF-8 on Windows) for reading in binary mode and measures it. Only a regular
 /// file counts: a folder, a FIFO or a device cannot be opened, and opening
 /// never blocks. Returns 0 with `file` and `length` set, or -1.
 int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length);
@@ -44,6 +47,19 @@ const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept
 
 /// Frees memory from load_playlist_memory; null is ignored.
 void free_playlist_memory(const char* memory, std::size_t length) noexcept;
+
+/// Writes `text`, a piece of the console report, to standard output, after
+/// whatever the C runtime still holds for it. On Windows each "\n" goes out
+/// as CR LF, as in text mode; to a console the bytes go as they are, UTF-8,
+/// not through the C runtime, which may re-encode them in the ANSI code page.
+/// Failures are not reported.
+void print(std::string_view text) noexcept;
+
+/// Makes the console show the program's output, which is UTF-8, for the rest
+/// of the run, and leaves it as it found it however the program ends. Output
+/// to a file or a pipe is left as it is: it receives the UTF-8 bytes. On
+/// POSIX, terminals take the bytes as they are, and this does nothing.
+void use_utf8_console();
 
 /// Waits for one key press on the console, read without echo and without
 /// waiting for Enter, and leaves the console as it found it. Returns at once

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -288,6 +289,12 @@ void drain_key_bytes() {
 }
 
 }  // namespace
+
+void print(std::string_view text) noexcept {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void use_utf8_console() {}
 
 void wait_for_key() {
   // No terminal (a pipe, a file, CI), or a run in the background: nobody can

@@ -2,25 +2,32 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform.hpp"
+#include "utf16.hpp"
 
 namespace m3u2lst::platform {
 
 const char* const kChannelFolderPrefix = ".\\iptv channel\\";
 
+// Names go to and come from the system as UTF-16, through the wide calls,
+// and are UTF-8 inside the program: a name in any script is listed, opened
+// and printed as it is, whatever the system's ANSI code page.
+
 int list_channel_folder(std::vector<std::string>& names) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(".\\iptv channel\\*", &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(L".\\iptv channel\\*", &found);
   if (search == INVALID_HANDLE_VALUE) {
     return -1;
   }
   names.clear();
   do {
-    names.emplace_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    names.push_back(utf8_from_utf16(std::wstring_view(found.cFileName)));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return 0;
 }
@@ -35,8 +42,9 @@ HANDLE as_handle(PlaylistFile file) {
 
 int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened at all.
-  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(utf16_from_utf8<wchar_t>(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return -1;
   }
@@ -121,16 +129,99 @@ void wait_for_key() {
   for (;;) {
     INPUT_RECORD event;
     DWORD count = 0;
-    if (!ReadConsoleInputA(input, &event, 1, &count)) {
+    // The wide call: a key of any keyboard layout yields its character.
+    if (!ReadConsoleInputW(input, &event, 1, &count)) {
       break;
     }
     if (count == 1 && event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
-        (event.Event.KeyEvent.uChar.AsciiChar != 0 ||
+        (event.Event.KeyEvent.uChar.UnicodeChar != 0 ||
          !is_modifier_or_lock(event.Event.KeyEvent.wVirtualKeyCode))) {
       break;
     }
   }
   SetConsoleMode(input, saved_mode);
+}
+
+namespace {
+
+// The console's output code page before the run set it to UTF-8, or 0 while
+// it is unchanged. Like the terminal's saved mode on POSIX, this is state
+// only the ways out need: the normal end of the program, and the console
+// handler for Ctrl+C, Ctrl+Break and the window's closing.
+std::atomic<UINT> saved_output_code_page{0};
+
+void restore_output_code_page() {
+  UINT code_page = saved_output_code_page.exchange(0);
+  if (code_page != 0) {
+    SetConsoleOutputCP(code_page);
+  }
+}
+
+extern "C" void restore_output_code_page_at_exit() {
+  restore_output_code_page();
+}
+
+BOOL WINAPI restore_output_code_page_and_go_on(DWORD /*event*/) {
+  restore_output_code_page();
+  return FALSE;  // the next handler, the system's, ends the program as before
+}
+
+}  // namespace
+
+namespace {
+
+/// Writes all of `bytes` to `output`. Returns false when a write fails.
+bool write_all(HANDLE output, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 16));
+    if (!WriteFile(output, bytes.data(), size, &written, nullptr) || written == 0) {
+      return false;
+    }
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+void print(std::string_view text) noexcept {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (output == nullptr || output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) {
+    // A file or a pipe: the C runtime's text mode writes each LF as CR LF.
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return;
+  }
+  std::fflush(stdout);  // what the conversion printed comes first
+  // Cut only at line ends, so no UTF-8 sequence is split between writes.
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    if (!write_all(output, text.substr(0, end)) ||
+        (end < text.size() && !write_all(output, "\r\n"))) {
+      return;
+    }
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+}
+
+void use_utf8_console() {
+  // Output to a file or a pipe takes the bytes as they are, which are UTF-8.
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (output == nullptr || output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) {
+    return;
+  }
+  const UINT code_page = GetConsoleOutputCP();
+  if (code_page == 0 || code_page == CP_UTF8) {
+    return;
+  }
+  saved_output_code_page.store(code_page);
+  SetConsoleCtrlHandler(restore_output_code_page_and_go_on, TRUE);
+  std::atexit(restore_output_code_page_at_exit);
+  if (!SetConsoleOutputCP(CP_UTF8)) {
+    saved_output_code_page.store(0);
+  }
 }
 
 }  // namespace m3u2lst::platform

@@ -1,9 +1,9 @@
 // The processing loop and the run as a whole.
-#include <cstdio>
 #include <new>
 
 #include "conversion/playlist_conversion.hpp"
 #include "driver.hpp"
+#include "platform.hpp"
 
 namespace m3u2lst {
 
@@ -13,16 +13,16 @@ int process_playlists(const std::vector<std::string>& table) {
     PlaylistBuffer buffer;
     LoadResult loaded = load_playlist(path, buffer);
     if (loaded == kCannotOpen) {
-      std::printf(kOpenFailureLine, path.c_str());
+      platform::print(fill_line(kOpenFailureLine, path));
       return 1;
     }
     if (loaded == kNoMemory) {
       return 1;
     }
     if (convert_playlist(buffer.text.get(), buffer.length) == 0) {
-      std::printf(kSaveSuccessLine, path.c_str());
+      platform::print(fill_line(kSaveSuccessLine, path));
     } else {
-      std::printf(kSaveFailureLine, path.c_str());
+      platform::print(fill_line(kSaveFailureLine, path));
       status = 1;
     }
   }

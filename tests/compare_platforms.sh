@@ -24,13 +24,36 @@ make_mixed_folder() {
   : > "$folder/_empty.m3u"
   printf 'not a playlist\n' > "$folder/cover.JPG"
   printf '#EXTINF:-1,Skipped by case\nhttp://x\n' > "$folder/CASE.M3U"
+  # Names in several scripts, listed, opened and printed as UTF-8 on both.
+  local name
+  for name in café.txt Россия.m3u العربية.m3u 中国频道.m3u8 "📺 Sports.m3u"; do
+    printf '#EXTINF:-1,%s\r\nhttp://s.example/%s\r\n' "$name" "$name" > "$folder/$name"
+  done
 }
 
-# Runs one program in a copy of a folder; prints its console with the Linux
-# prefix and LF line ends, then its channel list after a marker line.
+# A working folder named in Cyrillic on a disk too small for the list: the
+# run must cut the torn line off on both platforms.
+make_full_disk_folder() {
+  local folder="$1/iptv channel" i
+  mkdir -p "$folder"
+  printf '<servername=>Earlier</servername><serverurl=>u</serverurl><servercategory=>TV</servercategory>\r\n' > "$1/iptv.lst"
+  printf '#EXTINF:-1,Small\nhttp://a/1\n' > "$folder/a.m3u"
+  for i in $(seq 1 4000); do
+    printf '#EXTINF:-1,Channel %d\nhttp://cdn.example/%d\n' "$i" "$i"
+  done > "$folder/b.m3u"
+}
+
+# Runs one program in a copy of a folder (made under DISK, if given); prints
+# its console with the Linux prefix and LF line ends, then its channel list
+# after a marker line.
 run_in_copy() {
   local program="$1" folder="$2" copy
-  copy=$(mktemp -d "$work/run.XXXXXX")
+  if [[ -n "${3:-}" ]]; then
+    copy="$3/Мои каналы"
+    mkdir "$copy"
+  else
+    copy=$(mktemp -d "$work/run.XXXXXX")
+  fi
   cp -r "$folder/." "$copy/"
   local status=0
   if [[ "$program" == *.exe ]]; then
@@ -49,10 +72,51 @@ mkdir -p "$work/examples" "$work/mixed" "$work/missing"
 cp -r "$source_dir/examples/." "$work/examples/"
 make_mixed_folder "$work/mixed"
 
+folders=(examples mixed missing)
+mkdir -p "$work/full-disk"
+make_full_disk_folder "$work/full-disk"
+mkdir -p "$work/disk.linux" "$work/disk.windows"
+if mount -t tmpfs -o size=256k tmpfs "$work/disk.linux" 2> /dev/null &&
+   mount -t tmpfs -o size=256k tmpfs "$work/disk.windows"; then
+  trap 'umount "$work/disk.linux" "$work/disk.windows" 2> /dev/null; rm -rf "$work"' EXIT
+  folders+=(full-disk)
+else
+  echo "skipped: full-disk (cannot mount a small tmpfs; needs root)"
+fi
+
 failures=0
-for folder in examples mixed missing; do
-  run_in_copy "$linux_program" "$work/$folder" > "$work/$folder.linux"
-  run_in_copy "$windows_program" "$work/$folder" > "$work/$folder.windows"
+for folder in "${folders[@]}"; do
+  disk_linux="" disk_windows=""
+  if [[ "$folder" == full-disk ]]; then
+    disk_linux="$work/disk.linux" disk_windows="$work/disk.windows"
+  fi
+  run_in_copy "$linux_program" "$work/$folder" "$disk_linux" > "$work/$folder.linux"
+  run_in_copy "$windows_program" "$work/$folder" "$disk_windows" > "$work/$folder.windows"
+  if [[ "$folder" == full-disk ]]; then
+    # How much a write takes before the disk is full is the system's own (and
+    # Wine's differs from Linux's): the consoles must agree, each list must
+    # end at a whole line, and the shorter must begin the longer.
+    whole=yes
+    for platform in linux windows; do
+      sed -n '1,/^== exit status/p' "$work/$folder.$platform" > "$work/$folder.$platform.console"
+      sed '1,/^== exit status/d' "$work/$folder.$platform" > "$work/$folder.$platform.list"
+      if [[ "$(tail -c 50 "$work/$folder.$platform.list" | od -An -c | tr -d ' \n')" != *'</servercategory>\r\n' ]]; then
+        echo "TORN LINE at the end of the $platform list: $folder"
+        whole=no
+      fi
+    done
+    shorter=$(wc -c < "$work/$folder.linux.list")
+    shorter=$((shorter < $(wc -c < "$work/$folder.windows.list") ? shorter : $(wc -c < "$work/$folder.windows.list")))
+    if [[ "$whole" == yes ]] && cmp -s "$work/$folder.linux.console" "$work/$folder.windows.console" &&
+       cmp -s -n "$shorter" "$work/$folder.linux.list" "$work/$folder.windows.list"; then
+      echo "same on both platforms: $folder (lists of $(wc -c < "$work/$folder.linux.list") and $(wc -c < "$work/$folder.windows.list") bytes, each ending at a whole line)"
+    else
+      echo "DIFFERENT on the platforms: $folder"
+      diff -a "$work/$folder.linux.console" "$work/$folder.windows.console" || true
+      failures=$((failures + 1))
+    fi
+    continue
+  fi
   if cmp -s "$work/$folder.linux" "$work/$folder.windows"; then
     echo "same on both platforms: $folder ($(wc -c < "$work/$folder.linux") bytes of console and list)"
   else

@@ -39,7 +39,7 @@ class Program : public ::testing::Test {
 
   void SetUp() override { fs::create_directory(channels); }
   void add(const std::string& name, const std::string& bytes) {
-    testing::write_file(channels / name, bytes);
+    testing::write_file(channels / testing::utf8_path(name), bytes);
   }
   testing::RunResult run() { return testing::run_program(work.path()); }
   std::string list() { return testing::read_file(list_path); }
@@ -171,6 +171,42 @@ TEST_F(Program, PercentSignsInNamesArePrintedAsTheyStand) {
                            listed("%s %d.m3u"), saved("%s %d.m3u"), kClosingLine}));
 }
 
+// Playlists named in any script, in a working folder named in another, are
+// listed in the folder's order, opened, converted and printed as their UTF-8
+// bytes; on Windows whatever the ANSI code page (1252 under Wine in CI).
+TEST_F(Program, NamesInAnyScriptInAnyWorkingFolder) {
+  const fs::path folder = work.path() / testing::utf8_path(
+                                            "\xd0\x9c\xd0\xbe\xd0\xb8 "
+                                            "\xd0\xba\xd0\xb0\xd0\xbd\xd0\xb0"
+                                            "\xd0\xbb\xd1\x8b");  // Мои каналы
+  fs::create_directories(folder / "iptv channel");
+  // In the order both platforms list them: by code point, letters of the
+  // Latin alphabet taken alike in either case.
+  const std::vector<std::string> names = {
+      "ASCII.m3u",
+      "caf\xc3\xa9.txt",  // café
+      "zz-last.m3u",
+      "\xd0\xa0\xd0\xbe\xd1\x81\xd1\x81\xd0\xb8\xd1\x8f.m3u",          // Россия
+      "\xd8\xa7\xd9\x84\xd8\xb9\xd8\xb1\xd8\xa8\xd9\x8a\xd8\xa9.m3u",  // العربية
+      "\xe4\xb8\xad\xe5\x9b\xbd\xe9\xa2\x91\xe9\x81\x93.m3u8",         // 中国频道
+      "\xf0\x9f\x93\xba Sports.m3u",                                   // 📺 Sports
+  };
+  std::string console = console_line("Not need analysis .. file!");
+  std::string saves;
+  std::string expected_list;
+  for (const std::string& name : names) {
+    const std::string text = "#EXTINF:-1," + name + "\r\nhttp://a.example/" + name + "\r\n";
+    testing::write_file(folder / "iptv channel" / testing::utf8_path(name), text);
+    console += console_line(listed(name));
+    saves += console_line(saved(name));
+    expected_list += testing::model_records(text);
+  }
+  testing::RunResult result = testing::run_program(folder);
+  EXPECT_EQ(result.console, console + saves + console_line(kClosingLine));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(testing::read_file(folder / "iptv.lst"), expected_list);
+}
+
 // The order a Windows folder lists its entries in: ASCII letters folded to
 // upper case, ties broken byte for byte.
 bool listed_before(const std::string& a, const std::string& b) {
@@ -239,10 +275,10 @@ TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
       }
       if (random() % 10 == 0) {
         folders.insert(name);
-        fs::create_directory(folder / name);
+        fs::create_directory(folder / testing::utf8_path(name));
       } else {
         files[name] = testing::random_playlist(random, random() % 40);
-        testing::write_file(folder / name, files[name]);
+        testing::write_file(folder / testing::utf8_path(name), files[name]);
       }
     }
     std::vector<std::string> names;

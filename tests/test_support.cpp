@@ -74,9 +74,14 @@ namespace {
 /// The program under test, which the build puts beside the test executable.
 fs::path program_path() {
 #ifdef _WIN32
-  char self[MAX_PATH * 4];
-  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  fs::path tests(std::string(self, length));
+  std::wstring self(MAX_PATH, L'\0');
+  DWORD length;
+  while ((length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()))) ==
+         self.size()) {
+    self.resize(self.size() * 2);
+  }
+  self.resize(length);
+  fs::path tests(self);
 #else
   fs::path tests = fs::read_symlink("/proc/self/exe");
 #endif
@@ -98,25 +103,26 @@ RunningProgram start_program(const fs::path& folder, Start how) {
     throw std::runtime_error("CreatePipe failed");
   }
   SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  HANDLE no_input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+  HANDLE no_input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                 OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = no_input;
   startup.hStdOutput = write_end;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  std::string program = program_path().string();
-  std::string command_line = "\"" + program + "\"";
-  std::string directory = folder.string();
-  BOOL started = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+  // Wide calls: the working folder may be named in any script.
+  std::wstring program = program_path().wstring();
+  std::wstring command_line = L"\"" + program + L"\"";
+  std::wstring directory = folder.wstring();
+  BOOL started = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
                                 nullptr, directory.c_str(), &startup, &process);
   CloseHandle(write_end);
   CloseHandle(no_input);
   if (!started) {
     CloseHandle(read_end);
-    throw std::runtime_error("cannot start " + program);
+    throw std::runtime_error("cannot start " + program_path().string());
   }
   CloseHandle(process.hThread);
   return {reinterpret_cast<std::intptr_t>(process.hProcess),

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "conversion_model.hpp"
@@ -36,6 +37,12 @@ class WorkingDirectory {
  private:
   std::filesystem::path previous_;
 };
+
+/// The path named by the UTF-8 `name`, on every platform (on Windows, a path
+/// made from a plain string would read it in the ANSI code page).
+inline std::filesystem::path utf8_path(std::string_view name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
 
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 std::string read_file(const std::filesystem::path& path);
