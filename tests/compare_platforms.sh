@@ -57,10 +57,13 @@ run_in_copy() {
   cp -r "$folder/." "$copy/"
   local status=0
   if [[ "$program" == *.exe ]]; then
-    (cd "$copy" && "$wine" "$program" < /dev/null > "$copy.console") || status=$?
+    # The console is kept apart from the copy, which may be on a full disk.
+    local console
+    console=$(mktemp "$work/console.XXXXXX")
+    (cd "$copy" && "$wine" "$program" < /dev/null > "$console") || status=$?
     # The Windows console writes CR LF; a line without it would show as a difference.
-    grep -qv $'\r$' "$copy.console" && echo "== a console line does not end in CR LF"
-    sed -e 's/\r$//' -e 's#^\(name=\|Open \|Save \)\.\\iptv channel\\#\1./iptv channel/#' "$copy.console"
+    grep -qv $'\r$' "$console" && echo "== a console line does not end in CR LF"
+    sed -e 's/\r$//' -e 's#^\(name=\|Open \|Save \)\.\\iptv channel\\#\1./iptv channel/#' "$console"
   else
     (cd "$copy" && "$program" < /dev/null) || status=$?
   fi
@@ -98,8 +101,8 @@ for folder in "${folders[@]}"; do
     # end at a whole line, and the shorter must begin the longer.
     whole=yes
     for platform in linux windows; do
-      sed -n '1,/^== exit status/p' "$work/$folder.$platform" > "$work/$folder.$platform.console"
-      sed '1,/^== exit status/d' "$work/$folder.$platform" > "$work/$folder.$platform.list"
+      sed -n '0,/^== exit status/p' "$work/$folder.$platform" > "$work/$folder.$platform.console"
+      sed '0,/^== exit status/d' "$work/$folder.$platform" > "$work/$folder.$platform.list"
       if [[ "$(tail -c 50 "$work/$folder.$platform.list" | od -An -c | tr -d ' \n')" != *'</servercategory>\r\n' ]]; then
         echo "TORN LINE at the end of the $platform list: $folder"
         whole=no
