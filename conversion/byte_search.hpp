@@ -85,6 +85,28 @@ constexpr bool exact(const std::array<std::uint8_t, 16>& low,
   return true;
 }
 
+#ifdef M3U2LST_X86_64
+/// Lanes of 0xFF where a byte of `b` is in `S`, by compares.
+template <typename S>
+__m128i set_bytes_sse2(__m128i b) {
+  __m128i in = _mm_setzero_si128();
+  for (char c : S::bytes) {
+    in = _mm_or_si128(in, _mm_cmpeq_epi8(b, _mm_set1_epi8(c)));
+  }
+  return in;
+}
+template <typename S>
+M3U2LST_AVX2_TARGET inline __m256i set_bytes_avx2(__m256i b) {
+  __m256i in = _mm256_setzero_si256();
+  for (char c : S::bytes) {
+    in = _mm256_or_si256(in, _mm256_cmpeq_epi8(b, _mm256_set1_epi8(c)));
+  }
+  return in;
+}
+#endif
+
+/// One class's matching, byte by byte, by vector compares, and its entries
+/// in the AVX2 tables.
 template <typename C>
 struct ClassTraits;
 template <typename First, typename Second>
@@ -93,6 +115,14 @@ struct ClassTraits<Class<First, Second>> {
   static constexpr bool kPair = true;
   static constexpr std::size_t kCompares = First::bytes.size() + Second::bytes.size();
   static bool match(char b, char next) { return First::has(b) && Second::has(next); }
+#ifdef M3U2LST_X86_64
+  static __m128i match_sse2(__m128i b, __m128i next) {
+    return _mm_and_si128(set_bytes_sse2<First>(b), set_bytes_sse2<Second>(next));
+  }
+  M3U2LST_AVX2_TARGET static __m256i match_avx2(__m256i b, __m256i next) {
+    return _mm256_and_si256(set_bytes_avx2<First>(b), set_bytes_avx2<Second>(next));
+  }
+#endif
   static constexpr void add(Tables& t, std::uint8_t bit) {
     add_set<First>(t.first_low, t.first_high, bit);
     add_set<Second>(t.second_low, t.second_high, bit);
@@ -107,6 +137,14 @@ struct ClassTraits<Class<First, AnyByte>> {
   static constexpr bool kPair = false;
   static constexpr std::size_t kCompares = First::bytes.size();
   static bool match(char b, char /*next*/) { return First::has(b); }
+#ifdef M3U2LST_X86_64
+  static __m128i match_sse2(__m128i b, __m128i /*next*/) {
+    return set_bytes_sse2<First>(b);
+  }
+  M3U2LST_AVX2_TARGET static __m256i match_avx2(__m256i b, __m256i /*next*/) {
+    return set_bytes_avx2<First>(b);
+  }
+#endif
   static constexpr void add(Tables& t, std::uint8_t bit) {
     add_set<First>(t.first_low, t.first_high, bit);
     t.single_classes |= bit;
@@ -150,6 +188,21 @@ struct Patterns {
   static bool match(char b, char next) {
     return (detail::ClassTraits<Classes>::match(b, next) || ...);
   }
+
+#ifdef M3U2LST_X86_64
+  /// The same for the 16 (32) bytes `b`, the bytes one further on being
+  /// `next`, by compares: one bit per byte where a pattern starts.
+  static std::uint32_t match_sse2(__m128i b, __m128i next) {
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, detail::ClassTraits<Classes>::match_sse2(b, next))), ...);
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+  }
+  M3U2LST_AVX2_TARGET static std::uint32_t match_avx2(__m256i b, __m256i next) {
+    __m256i hits = _mm256_setzero_si256();
+    ((hits = _mm256_or_si256(hits, detail::ClassTraits<Classes>::match_avx2(b, next))), ...);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
+  }
+#endif
 };
 
 inline unsigned lowest_bit(std::uint32_t mask) {
@@ -188,39 +241,9 @@ std::size_t find_first_bytewise(const char* bytes, std::size_t size, std::size_t
 
 #ifdef M3U2LST_X86_64
 
-namespace detail {
-
-template <typename S>
-__m128i set_bytes_sse2(__m128i b) {
-  __m128i in = _mm_setzero_si128();
-  for (char c : S::bytes) {
-    in = _mm_or_si128(in, _mm_cmpeq_epi8(b, _mm_set1_epi8(c)));
-  }
-  return in;
-}
-
-template <typename First, typename Second>
-struct ClassSse2 {
-  static __m128i match(__m128i b, __m128i next) {
-    return _mm_and_si128(set_bytes_sse2<First>(b), set_bytes_sse2<Second>(next));
-  }
-};
-template <typename First>
-struct ClassSse2<First, AnyByte> {
-  static __m128i match(__m128i b, __m128i /*next*/) { return set_bytes_sse2<First>(b); }
-};
-template <typename First, typename Second>
-__m128i class_match_sse2(Class<First, Second>*, __m128i b, __m128i next) {
-  return ClassSse2<First, Second>::match(b, next);
-}
-
-}  // namespace detail
-
 /// find_first_bytewise, 16 bytes at a time with SSE2 compares.
-template <typename... Classes>
-std::size_t find_first_sse2(Patterns<Classes...>*, const char* bytes, std::size_t size,
-                            std::size_t from) {
-  using P = Patterns<Classes...>;
+template <typename P>
+std::size_t find_first_sse2(const char* bytes, std::size_t size, std::size_t from) {
   std::size_t i = from;
   // With pairs, each step reads 17 bytes: 16 and the one after them.
   constexpr std::size_t kRead = P::kHasPairs ? 17 : 16;
@@ -230,18 +253,11 @@ std::size_t find_first_sse2(Patterns<Classes...>*, const char* bytes, std::size_
     if constexpr (P::kHasPairs) {
       next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 1));
     }
-    __m128i hits = _mm_setzero_si128();
-    ((hits = _mm_or_si128(hits, detail::class_match_sse2(static_cast<Classes*>(nullptr), b, next))),
-     ...);
-    if (auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(hits))) {
+    if (std::uint32_t mask = P::match_sse2(b, next)) {
       return i + lowest_bit(mask);
     }
   }
   return find_first_bytewise<P>(bytes, size, i);
-}
-template <typename P>
-std::size_t find_first_sse2(const char* bytes, std::size_t size, std::size_t from) {
-  return find_first_sse2(static_cast<P*>(nullptr), bytes, size, from);
 }
 
 namespace detail {
@@ -293,43 +309,16 @@ M3U2LST_AVX2_TARGET std::size_t find_first_tables_avx2(const char* bytes, std::s
 
 namespace detail {
 
-template <typename S>
-M3U2LST_AVX2_TARGET inline __m256i set_bytes_avx2(__m256i b) {
-  __m256i in = _mm256_setzero_si256();
-  for (char c : S::bytes) {
-    in = _mm256_or_si256(in, _mm256_cmpeq_epi8(b, _mm256_set1_epi8(c)));
-  }
-  return in;
-}
-
-template <typename First, typename Second>
-struct ClassAvx2 {
-  M3U2LST_AVX2_TARGET static __m256i match(__m256i b, __m256i next) {
-    return _mm256_and_si256(set_bytes_avx2<First>(b), set_bytes_avx2<Second>(next));
-  }
-};
-template <typename First>
-struct ClassAvx2<First, AnyByte> {
-  M3U2LST_AVX2_TARGET static __m256i match(__m256i b, __m256i /*next*/) {
-    return set_bytes_avx2<First>(b);
-  }
-};
-template <typename First, typename Second>
-M3U2LST_AVX2_TARGET __m256i class_match_avx2(Class<First, Second>*, __m256i b, __m256i next) {
-  return ClassAvx2<First, Second>::match(b, next);
-}
-
-/// The bits of the bytes among 32 where one of `Classes` starts, by compares.
-template <typename... Classes>
-M3U2LST_AVX2_TARGET std::uint32_t compare_avx2(Patterns<Classes...>*, const char* at) {
+/// The bits of the 32 bytes at `at` where one of `P`'s patterns starts, by
+/// compares.
+template <typename P>
+M3U2LST_AVX2_TARGET std::uint32_t compare_avx2(const char* at) {
   __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   __m256i next = b;
-  if constexpr (Patterns<Classes...>::kHasPairs) {
+  if constexpr (P::kHasPairs) {
     next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
   }
-  __m256i hits = _mm256_setzero_si256();
-  ((hits = _mm256_or_si256(hits, class_match_avx2(static_cast<Classes*>(nullptr), b, next))), ...);
-  return static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
+  return P::match_avx2(b, next);
 }
 
 /// Up to this many compares per byte, comparing is cheaper than the tables.
@@ -348,15 +337,14 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
     // Two blocks a step: long stretches with nothing to find (a playlist
     // with no CR LF in it, searched for one) go at the speed of memory.
     for (; i + 32 + kRead <= size; i += 64) {
-      std::uint64_t mask =
-          detail::compare_avx2(static_cast<P*>(nullptr), bytes + i) |
-          std::uint64_t{detail::compare_avx2(static_cast<P*>(nullptr), bytes + i + 32)} << 32;
+      std::uint64_t mask = detail::compare_avx2<P>(bytes + i) |
+                           std::uint64_t{detail::compare_avx2<P>(bytes + i + 32)} << 32;
       if (mask != 0) {
         return i + lowest_bit64(mask);
       }
     }
     for (; i + kRead <= size; i += 32) {
-      if (std::uint32_t mask = detail::compare_avx2(static_cast<P*>(nullptr), bytes + i)) {
+      if (std::uint32_t mask = detail::compare_avx2<P>(bytes + i)) {
         return i + lowest_bit(mask);
       }
     }

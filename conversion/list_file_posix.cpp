@@ -12,11 +12,11 @@ namespace m3u2lst::list_file {
 namespace {
 
 /// Flushes `fd`: with `metadata` everything about it (a folder's entries),
-/// else its data and what is needed to read them back. A flush cut short by a
-/// signal is made again; a failure is not, as a second call may report
-/// success for data the first one failed to store. Returns 0 when flushed, or when `fd` is no file
-/// (EINVAL, ENOTSUP: a pipe, a device) and there is nothing to flush; -1 on EIO, ENOSPC, EDQUOT and
-/// the like.
+/// else its data and what is needed to read them back. A flush cut short by
+/// a signal is made again; a failure is not, as a second call may report
+/// success for data the first one failed to store. Returns 0 when flushed,
+/// or when `fd` is no file (EINVAL, ENOTSUP: a pipe, a device) and there is
+/// nothing to flush; -1 on EIO, ENOSPC, EDQUOT and the like.
 int flush_fd(int fd, bool metadata) {
   int result;
   do {

@@ -84,11 +84,11 @@ namespace detail {
 
 /// Where the scan of one playlist text stands between two fills.
 struct ScanState {
-  std::string_view text;               // cut at its first zero byte once that is found
-  const char* readable_end = nullptr;  // the end of the text as given: bytes before it may be read
-  std::size_t cursor = 0;              // where the next marker search starts
-  std::size_t line_end_size = 0;       // the bytes of the line end that stands at the cursor
-  bool more_entries = true;            // false once a URL line ran to the end
+  std::string_view text;          // cut at its first zero byte once that is found
+  std::size_t readable_size = 0;  // the text's size as given: so much may be read
+  std::size_t cursor = 0;         // where the next marker search starts
+  std::size_t line_end_size = 0;  // the bytes of the line end that stands at the cursor
+  bool more_entries = true;       // false once a URL line ran to the end
   std::size_t no_crlf_from = std::string_view::npos;  // no CR LF stands at or after this
 };
 

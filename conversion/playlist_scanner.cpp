@@ -62,36 +62,36 @@ char* RecordChunk::reserve(std::size_t n) {
 
 namespace {
 
-/// Copies the `n` bytes at `from` to `to`. Where the text has 32 bytes to
-/// read past them (`readable_end`), it copies whole 32-byte blocks, the last
+/// Copies the `n` bytes at `from` to `to`. Where `readable` bytes from `from`
+/// leave room to read past them, it copies whole 32-byte blocks, the last
 /// reaching past them: a few wide moves instead of a call. What lands past
 /// `to + n` is overwritten by the record's next field, or lies in the
 /// chunk's slack.
-inline void copy_field(char* to, const char* from, std::size_t n, const char* readable_end) {
+inline void copy_field(char* to, const char* from, std::size_t n, std::size_t readable) {
   constexpr std::size_t kBlock = 32;
-  if ((n + kBlock - 1) / kBlock * kBlock <= static_cast<std::size_t>(readable_end - from)) {
+  if ((n + kBlock - 1) / kBlock * kBlock <= readable) {
     for (std::size_t i = 0; i < n; i += kBlock) {
       std::memcpy(to + i, from + i, kBlock);
     }
-  } else {
+  } else if (n > 0) {
     std::memcpy(to, from, n);
   }
 }
 
-/// Appends one record to `out`; `name` and `url` may be read up to
-/// `readable_end`.
-inline void append_record(RecordChunk& out, std::string_view name, std::string_view url,
-                          const char* readable_end) {
+/// Appends one record to `out`; `name_readable` and `url_readable` bytes may
+/// be read from the starts of `name` and `url`.
+inline void append_record(RecordChunk& out, std::string_view name, std::size_t name_readable,
+                          std::string_view url, std::size_t url_readable) {
   const std::size_t size =
       kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
   char* at = out.reserve(size);
   std::memcpy(at, kOpenTag.data(), kOpenTag.size());
   at += kOpenTag.size();
-  copy_field(at, name.data(), name.size(), readable_end);
+  copy_field(at, name.data(), name.size(), name_readable);
   at += name.size();
   std::memcpy(at, kMiddleTag.data(), kMiddleTag.size());
   at += kMiddleTag.size();
-  copy_field(at, url.data(), url.size(), readable_end);
+  copy_field(at, url.data(), url.size(), url_readable);
   at += url.size();
   std::memcpy(at, kClosingTag.data(), kClosingTag.size());
   out.commit(size);
@@ -100,16 +100,7 @@ inline void append_record(RecordChunk& out, std::string_view name, std::string_v
 }  // namespace
 
 void append_list_record(RecordChunk& out, std::string_view name, std::string_view url) {
-  const std::size_t size =
-      kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
-  char* at = out.reserve(size);
-  for (std::string_view part : {kOpenTag, name, kMiddleTag, url, kClosingTag}) {
-    if (!part.empty()) {
-      std::memcpy(at, part.data(), part.size());
-      at += part.size();
-    }
-  }
-  out.commit(size);
+  append_record(out, name, name.size(), url, url.size());
 }
 
 namespace {
@@ -265,10 +256,11 @@ bool Scan<Search>::fill(RecordChunk& out, std::size_t fill_to) {
     if (url.facts.skipped) {
       continue;
     }
-    append_record(
-        out, text.substr(name_begin, name_end - name_begin),
-        text.substr(url_begin + url.facts.rtmp_offset, url.end - url_begin - url.facts.rtmp_offset),
-        s_.readable_end);
+    // Everything up to the end of the text as given may be read.
+    const std::size_t url_start = url_begin + url.facts.rtmp_offset;
+    append_record(out, text.substr(name_begin, name_end - name_begin),
+                  s_.readable_size - name_begin, text.substr(url_start, url.end - url_start),
+                  s_.readable_size - url_start);
   }
   return s_.more_entries;
 }
@@ -291,7 +283,7 @@ __attribute__((target("avx2"), flatten)) bool fill_avx2(detail::ScanState& state
 PlaylistScanner::PlaylistScanner(std::string_view text, Searches searches) noexcept
     : searches_(searches) {
   state_.text = text;
-  state_.readable_end = text.data() + text.size();
+  state_.readable_size = text.size();
 }
 
 bool PlaylistScanner::fill(RecordChunk& out, std::size_t fill_to) {

@@ -28,9 +28,10 @@ struct PlaylistFile {
   std::intptr_t handle = -1;
 };
 
-/// Opens `path` (UTF-8 on Windows) for reading in binary mode and measures it. Only a regular
-/// file counts: a folder, a FIFO or a device cannot be opened, and opening
-/// never blocks. Returns 0 with `file` and `length` set, or -1.
+/// Opens `path` (UTF-8 on Windows) for reading in binary mode and measures
+/// it. Only a regular file counts: a folder, a FIFO or a device cannot be
+/// opened, and opening never blocks. Returns 0 with `file` and `length` set,
+/// or -1.
 int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length);
 
 /// Closes a file opened by open_playlist_file.
