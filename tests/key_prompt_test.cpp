@@ -59,6 +59,9 @@ class PromptInTerminal : public ::testing::Test {
     }
     ASSERT_GT(child, 0);
     ASSERT_NE(read_until(kPrompt).find(kPrompt), std::string::npos) << "no prompt shown";
+    // The prompt is written just before the key mode is set; a key sent in
+    // between would meet the line mode, where Ctrl+C is still a signal.
+    ASSERT_TRUE(key_mode_within(2)) << "the terminal never left line mode";
   }
 
   void TearDown() override {
@@ -86,6 +89,19 @@ class PromptInTerminal : public ::testing::Test {
       }
     }
     return seen;
+  }
+
+  /// Whether the program's terminal leaves line mode within `seconds`.
+  bool key_mode_within(double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    termios now;
+    while (tcgetattr(device, &now) == 0 && (now.c_lflag & ICANON) != 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
   }
 
   /// The program's exit status (128 + signal when a signal ended it), or -1
@@ -154,7 +170,6 @@ TEST_F(PromptInTerminal, CtrlCIsAKeyPress) {
 }
 
 TEST_F(PromptInTerminal, SigtermLeavesTheModeAsItWas) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   kill(child, SIGTERM);
   EXPECT_EQ(exit_status_within(5), 128 + SIGTERM);
   EXPECT_TRUE(mode_as_before());
