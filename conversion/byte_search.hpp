@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,7 +21,7 @@
 #define M3U2LST_X86_64 1
 #include <immintrin.h>
 #if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>  // __cpuid, _BitScanForward
+#include <intrin.h>  // __cpuid
 #define M3U2LST_AVX2_TARGET
 #else
 #define M3U2LST_AVX2_TARGET __attribute__((target("avx2")))
@@ -205,24 +206,10 @@ struct Patterns {
 #endif
 };
 
-inline unsigned lowest_bit(std::uint32_t mask) {
-#if defined(_MSC_VER) && !defined(__clang__)
-  unsigned long bit;
-  _BitScanForward(&bit, mask);
-  return static_cast<unsigned>(bit);
-#else
-  return static_cast<unsigned>(__builtin_ctz(mask));
-#endif
-}
-
-inline unsigned lowest_bit64(std::uint64_t mask) {
-#if defined(_MSC_VER) && !defined(__clang__)
-  unsigned long bit;
-  _BitScanForward64(&bit, mask);
-  return static_cast<unsigned>(bit);
-#else
-  return static_cast<unsigned>(__builtin_ctzll(mask));
-#endif
+/// Index of the lowest set bit of a mask that is not zero.
+template <typename Mask>
+std::size_t lowest_bit(Mask mask) {
+  return static_cast<std::size_t>(std::countr_zero(mask));
 }
 
 /// Index of the first byte in [from, size) where one of `P`'s patterns
@@ -340,7 +327,7 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
       std::uint64_t mask = detail::compare_avx2<P>(bytes + i) |
                            std::uint64_t{detail::compare_avx2<P>(bytes + i + 32)} << 32;
       if (mask != 0) {
-        return i + lowest_bit64(mask);
+        return i + lowest_bit(mask);
       }
     }
     for (; i + kRead <= size; i += 32) {
