@@ -358,6 +358,43 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
   }
 }
 
+/// find_first_avx2 for a search that may well run to the end of the text:
+/// whether a CR LF stands anywhere in what is left of an LF playlist, say.
+/// After the first kNear bytes, it looks at four parts of the rest side by
+/// side, a block of each a step, so that four lines are on their way from
+/// memory at once where a single pass waits for one after another. A hit in
+/// any part sends it back to a single pass from the first part's start,
+/// which stops at the first match, never later than that hit; with none, a
+/// single pass looks at what the parts leave over at the end. Call only
+/// where has_avx2() holds.
+template <typename P>
+M3U2LST_AVX2_TARGET std::size_t find_first_far_avx2(const char* bytes, std::size_t size,
+                                                    std::size_t from) {
+  static_assert(P::kCompares <= detail::kMostCompares, "a search by compares");
+  constexpr std::size_t kNear = 256;
+  constexpr std::size_t kParts = 4;
+  constexpr std::size_t kRead = P::kHasPairs ? 33 : 32;
+  if (from >= size || size - from < kNear + kParts * 64 + kRead) {
+    return find_first_avx2<P>(bytes, size, from);
+  }
+  if (const std::size_t near = find_first_avx2<P>(bytes, from + kNear + kRead - 32, from);
+      near < from + kNear) {
+    return near;
+  }
+  const std::size_t start = from + kNear;
+  // Each part a whole number of 64-byte blocks; the last reads its pair's
+  // second byte from the next part, or from what the parts leave over.
+  const std::size_t part = (size - start - kRead + 32) / kParts / 64 * 64;
+  std::uint64_t hits = 0;
+  for (std::size_t i = 0; i < part && hits == 0; i += 64) {
+    for (std::size_t p = 0; p < kParts; ++p) {
+      const char* at = bytes + start + p * part + i;
+      hits |= detail::compare_avx2<P>(at) | std::uint64_t{detail::compare_avx2<P>(at + 32)} << 32;
+    }
+  }
+  return find_first_avx2<P>(bytes, size, hits != 0 ? start : start + kParts * part);
+}
+
 /// Whether the processor, and the system, can run AVX2 code.
 inline bool has_avx2() {
 #if defined(_MSC_VER) && !defined(__clang__)

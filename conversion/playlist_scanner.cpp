@@ -115,6 +115,10 @@ struct PlainSearch {
     return byte_search::find_first_bytewise<P>(bytes, size, from);
 #endif
   }
+  template <typename P>
+  static std::size_t find_first_far(const char* bytes, std::size_t size, std::size_t from) {
+    return find_first<P>(bytes, size, from);
+  }
 };
 
 #ifdef M3U2LST_X86_64
@@ -124,6 +128,11 @@ struct Avx2Search {
   M3U2LST_AVX2_TARGET static std::size_t find_first(const char* bytes, std::size_t size,
                                                     std::size_t from) {
     return byte_search::find_first_avx2<P>(bytes, size, from);
+  }
+  template <typename P>
+  M3U2LST_AVX2_TARGET static std::size_t find_first_far(const char* bytes, std::size_t size,
+                                                        std::size_t from) {
+    return byte_search::find_first_far_avx2<P>(bytes, size, from);
   }
 };
 #endif
@@ -140,9 +149,14 @@ class Scan {
   /// Finds the first byte at or after `from` where one of `P`'s patterns, or
   /// a zero byte, starts. A zero byte is where the text ends: the text is cut
   /// there. Returns the index, which is the text's size at its end.
-  template <typename P>
+  template <typename P, bool far = false>
   std::size_t find(std::size_t from) {
-    std::size_t at = Search::template find_first<P>(s_.text.data(), s_.text.size(), from);
+    std::size_t at;
+    if constexpr (far) {
+      at = Search::template find_first_far<P>(s_.text.data(), s_.text.size(), from);
+    } else {
+      at = Search::template find_first<P>(s_.text.data(), s_.text.size(), from);
+    }
     // Every byte before `from` has been looked at already, so the first zero
     // byte found is the first of the text.
     if (at < s_.text.size() && s_.text[at] == '\0') {
@@ -158,7 +172,9 @@ class Scan {
     if (from >= s_.no_crlf_from) {
       return npos;
     }
-    std::size_t at = find<CrLf>(from);
+    // Where the last URL line ended at CR LF, this one is found in a few
+    // bytes. Else, as in an LF playlist, it may run to the end of the text.
+    std::size_t at = s_.line_end_size == 2 ? find<CrLf>(from) : find<CrLf, true>(from);
     if (at >= s_.text.size()) {
       s_.no_crlf_from = from;
       return npos;

@@ -85,6 +85,24 @@ TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
             record("A\nu\n#EXTINF:-1,B", "v"));
 }
 
+TEST(ConvertText, OneCrLfOrZeroAnywhereInALongLfPlaylistIsFound) {
+  // The search for a CR LF after an LF playlist's first name looks at parts
+  // of the rest side by side; it must still find the first one, wherever in
+  // which part it stands, and stop at a zero byte as well.
+  std::string lf;
+  for (int i = 0; i < 40; ++i) {
+    lf += "#EXTINF:-1,C" + std::to_string(i) + "\nhttp://a/" + std::to_string(i) + "\n";
+  }
+  for (std::size_t at = 0; at < lf.size(); at += 7) {
+    for (const std::string& inserted : {std::string("\r\n"), std::string(1, '\0')}) {
+      const std::string text = lf.substr(0, at) + inserted + lf.substr(at);
+      const std::string records = testing::model_records(text);
+      ASSERT_EQ(convert_text(text), records) << "at " << at;
+      ASSERT_EQ(convert_text(text, PlaylistScanner::Searches::kPlain), records) << "at " << at;
+    }
+  }
+}
+
 TEST(ConvertText, MarkerWithoutCommaEndsTheText) {
   EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1 no comma\r\nv\r\n"), record("A", "u"));
 }
