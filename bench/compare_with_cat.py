@@ -3,7 +3,8 @@
 memory-backed folder. After one warm-up pair, the two take turns, so both see
 the same machine; each pair gives one ratio, and the median of those ratios is
 the figure. Also prints each command's slowest run against its own median (a
-stall shows there), the program's peak memory against the file's size, how the
+stall shows there, and where the slowest run of the program spent its time when
+it stalled), the program's peak memory against the file's size, how the
 time grows with ten times the input, and whether the program's channel list
 equals the plain model's.
 
@@ -22,14 +23,15 @@ STALL = 1.5  # a run this many times its command's median counts as a stall
 
 
 def timed(command, cwd, stdout=subprocess.DEVNULL):
-    """Runs a command; returns (seconds, peak resident memory in bytes)."""
+    """Runs a command; returns (seconds, peak resident memory in bytes, user
+    seconds, system seconds)."""
     start = time.perf_counter()
     process = subprocess.Popen(command, cwd=cwd, stdin=subprocess.DEVNULL, stdout=stdout)
     _, status, usage = os.wait4(process.pid, 0)
     seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{command[0]} failed with status {status}")
-    return seconds, usage.ru_maxrss * 1024
+    return seconds, usage.ru_maxrss * 1024, usage.ru_utime, usage.ru_stime
 
 
 def measure(build, folder, mib, line_ends, runs):
@@ -43,22 +45,40 @@ def measure(build, folder, mib, line_ends, runs):
     listing = os.path.join(work, "iptv.lst")
     copy = os.path.join(work, "copy")
 
-    def pair():
-        for path in (listing, copy):
-            if os.path.exists(path):
-                os.remove(path)
+    # Each command's output of the pair before is removed just before the
+    # command runs, and the two take turns at going first. On a virtual
+    # machine that hands freed memory back to its host, memory freed a moment
+    # before is fast to write, and the rest is slow at its first touch (many
+    # times the run's usual time): removing both outputs at once and always
+    # running cat first gave the second command, whichever it was, most of
+    # the slow runs.
+    def run_cat():
+        if os.path.exists(copy):
+            os.remove(copy)
         with open(copy, "wb") as out:
-            cat_seconds, _ = timed(["cat", playlist], work, stdout=out)
-        program_seconds, peak = timed([program], work)
-        return program_seconds, cat_seconds, peak
+            return timed(["cat", playlist], work, stdout=out)[0]
 
-    pair()  # warm-up: the file in the page cache, the programs loaded
-    program_times, cat_times, peaks = [], [], []
-    for _ in range(runs):
-        program_seconds, cat_seconds, peak = pair()
-        program_times.append(program_seconds)
+    def run_program():
+        if os.path.exists(listing):
+            os.remove(listing)
+        return timed([program], work)
+
+    def pair(program_first):
+        if program_first:
+            program_run = run_program()
+            cat_seconds = run_cat()
+        else:
+            cat_seconds = run_cat()
+            program_run = run_program()
+        return program_run, cat_seconds
+
+    pair(False)  # warm-up: the file in the page cache, the programs loaded
+    program_runs, cat_times = [], []
+    for run in range(runs):
+        program_run, cat_seconds = pair(run % 2 == 0)
+        program_runs.append(program_run)
         cat_times.append(cat_seconds)
-        peaks.append(peak)
+    program_times = [r[0] for r in program_runs]
 
     expected = os.path.join(work, "expected.lst")
     with open(expected, "wb") as out:
@@ -67,6 +87,8 @@ def measure(build, folder, mib, line_ends, runs):
     shutil.rmtree(work)
     program_median = statistics.median(program_times)
     cat_median = statistics.median(cat_times)
+    slowest = max(program_runs)
+    middle = sorted(program_runs)[len(program_runs) // 2]
     return {
         "size": size,
         "program": program_median,
@@ -76,7 +98,10 @@ def measure(build, folder, mib, line_ends, runs):
         "cat slowest": max(cat_times) / cat_median,
         "stalls": sum(t > STALL * program_median for t in program_times),
         "cat stalls": sum(t > STALL * cat_median for t in cat_times),
-        "peak": max(peaks),
+        "peak": max(r[1] for r in program_runs),
+        # user and system seconds of the slowest and of the middle run
+        "slowest cpu": (slowest[2], slowest[3]),
+        "middle cpu": (middle[2], middle[3]),
         "identical": identical,
     }
 
@@ -107,6 +132,10 @@ def main():
                       f"{r['stalls']:2} / {r['cat stalls']:<2}  "
                       f"{r['peak'] / 2**20:7.1f} MiB (file {over:+6.1f}) "
                       f"{'identical' if r['identical'] else 'DIFFERENT'}")
+                if r["stalls"]:
+                    (su, ss), (mu, ms) = r["slowest cpu"], r["middle cpu"]
+                    print(f"{'':>5} m3u2lst's slowest run: user {su:.3f}s, system {ss:.3f}s; "
+                          f"its middle run: user {mu:.3f}s, system {ms:.3f}s")
         print(f"ratio: median over the {args.runs} pairs of m3u2lst's time over cat's; "
               f"slowest/median: m3u2lst / cat; stalls: runs over {STALL}x their command's "
               f"median, m3u2lst / cat; peak memory: m3u2lst's largest resident size, which "
