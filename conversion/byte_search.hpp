@@ -324,6 +324,12 @@ M3U2LST_AVX2_TARGET std::uint32_t compare_avx2(const char* at) {
   return P::match_avx2(b, next);
 }
 
+/// The same for the 64 bytes at `at`.
+template <typename P>
+M3U2LST_AVX2_TARGET std::uint64_t compare_64_avx2(const char* at) {
+  return compare_avx2<P>(at) | std::uint64_t{compare_avx2<P>(at + 32)} << 32;
+}
+
 /// Up to this many compares per byte, comparing is cheaper than the tables.
 constexpr std::size_t kMostCompares = 3;
 
@@ -341,9 +347,7 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
     // with no CR LF in it, searched for one) go at the speed of memory.
     for (; i + 32 + kRead <= size; i += 64) {
       prefetch_ahead(bytes, size, i);
-      std::uint64_t mask = detail::compare_avx2<P>(bytes + i) |
-                           std::uint64_t{detail::compare_avx2<P>(bytes + i + 32)} << 32;
-      if (mask != 0) {
+      if (std::uint64_t mask = detail::compare_64_avx2<P>(bytes + i); mask != 0) {
         return i + lowest_bit(mask);
       }
     }
@@ -388,8 +392,7 @@ M3U2LST_AVX2_TARGET std::size_t find_first_far_avx2(const char* bytes, std::size
   std::uint64_t hits = 0;
   for (std::size_t i = 0; i < part && hits == 0; i += 64) {
     for (std::size_t p = 0; p < kParts; ++p) {
-      const char* at = bytes + start + p * part + i;
-      hits |= detail::compare_avx2<P>(at) | std::uint64_t{detail::compare_avx2<P>(at + 32)} << 32;
+      hits |= detail::compare_64_avx2<P>(bytes + start + p * part + i);
     }
   }
   return find_first_avx2<P>(bytes, size, hits != 0 ? start : start + kParts * part);
