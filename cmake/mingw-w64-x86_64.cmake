@@ -24,6 +24,8 @@ if(NOT M3U2LST_WINE)
   find_program(M3U2LST_WINE NAMES wine64 wine)
 endif()
 if(M3U2LST_WINE)
+  # Through a script that starts a program again when Wine failed to start it.
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all ${M3U2LST_WINE})
+      /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
+      ${CMAKE_CURRENT_LIST_DIR}/run-under-wine.sh ${M3U2LST_WINE})
 endif()
