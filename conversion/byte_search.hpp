@@ -343,8 +343,8 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
   constexpr std::size_t kRead = P::kHasPairs ? 33 : 32;
   std::size_t i = from;
   if constexpr (P::kCompares <= detail::kMostCompares) {
-    // Two blocks a step: long stretches with nothing to find (a playlist
-    // with no CR LF in it, searched for one) go at the speed of memory.
+    // Two blocks a step: long stretches with nothing to find (a long line,
+    // searched for its end) go at the speed of memory.
     for (; i + 32 + kRead <= size; i += 64) {
       prefetch_ahead(bytes, size, i);
       if (std::uint64_t mask = detail::compare_64_avx2<P>(bytes + i); mask != 0) {
@@ -360,42 +360,6 @@ M3U2LST_AVX2_TARGET std::size_t find_first_avx2(const char* bytes, std::size_t s
   } else {
     return find_first_tables_avx2<P>(bytes, size, i);
   }
-}
-
-/// find_first_avx2 for a search that may well run to the end of the text:
-/// whether a CR LF stands anywhere in what is left of an LF playlist, say.
-/// After the first kNear bytes, it looks at four parts of the rest side by
-/// side, a block of each a step, so that four lines are on their way from
-/// memory at once where a single pass waits for one after another. A hit in
-/// any part sends it back to a single pass from the first part's start,
-/// which stops at the first match, never later than that hit; with none, a
-/// single pass looks at what the parts leave over at the end. Call only
-/// where has_avx2() holds.
-template <typename P>
-M3U2LST_AVX2_TARGET std::size_t find_first_far_avx2(const char* bytes, std::size_t size,
-                                                    std::size_t from) {
-  static_assert(P::kCompares <= detail::kMostCompares, "a search by compares");
-  constexpr std::size_t kNear = 256;
-  constexpr std::size_t kParts = 4;
-  constexpr std::size_t kRead = P::kHasPairs ? 33 : 32;
-  if (from >= size || size - from < kNear + kParts * 64 + kRead) {
-    return find_first_avx2<P>(bytes, size, from);
-  }
-  if (const std::size_t near = find_first_avx2<P>(bytes, from + kNear + kRead - 32, from);
-      near < from + kNear) {
-    return near;
-  }
-  const std::size_t start = from + kNear;
-  // Each part a whole number of 64-byte blocks; the last reads its pair's
-  // second byte from the next part, or from what the parts leave over.
-  const std::size_t part = (size - start - kRead + 32) / kParts / 64 * 64;
-  std::uint64_t hits = 0;
-  for (std::size_t i = 0; i < part && hits == 0; i += 64) {
-    for (std::size_t p = 0; p < kParts; ++p) {
-      hits |= detail::compare_64_avx2<P>(bytes + start + p * part + i);
-    }
-  }
-  return find_first_avx2<P>(bytes, size, hits != 0 ? start : start + kParts * part);
 }
 
 /// Whether the processor, and the system, can run AVX2 code.

@@ -10,8 +10,10 @@
 //   <servername=>NAME</servername><serverurl=>URL</serverurl>
 //   <servercategory=>TV</servercategory>CR LF          (one line in the list)
 //
-// Lines end in CR LF. When no CR LF follows an entry's comma anywhere in the
-// text, a bare LF or a bare CR ends that entry's name line and URL line.
+// An LF ends a line, and a CR right before it belongs to the line end, so
+// CR LF, LF and a mix of both in one playlist all work; any other CR is a
+// byte of its line. Only when no LF follows an entry's comma anywhere in the
+// text does a bare CR end that entry's name line and URL line.
 #pragma once
 
 #include <cstddef>
@@ -87,9 +89,9 @@ struct ScanState {
   std::string_view text;          // cut at its first zero byte once that is found
   std::size_t readable_size = 0;  // the text's size as given: so much may be read
   std::size_t cursor = 0;         // where the next marker search starts
-  std::size_t line_end_size = 0;  // the bytes of the line end that stands at the cursor
+  std::size_t line_end_size = 0;  // 1 where a line end stands at the cursor, else 0
   bool more_entries = true;       // false once a URL line ran to the end
-  std::size_t no_crlf_from = std::string_view::npos;  // no CR LF stands at or after this
+  std::size_t no_lf_from = std::string_view::npos;  // no LF stands at or after this
 };
 
 }  // namespace detail

@@ -26,19 +26,18 @@ constexpr std::size_t npos = std::string_view::npos;
 // the text. A URL line's search also stops where a mark or an entry marker
 // may start.
 using Zero = Class<Set<'\0'>>;
-using ZeroOrLineEnd = Class<Set<'\0', '\n', '\r'>>;
-using CrLfPair = Class<Set<'\r'>, Set<'\n'>>;
+using ZeroOrLf = Class<Set<'\0', '\n'>>;
+using ZeroOrCr = Class<Set<'\0', '\r'>>;
 using MarkerPair = Class<Set<'#'>, Set<'E'>>;
 
 using MarkerStart = Patterns<Zero, MarkerPair>;
 using Comma = Patterns<Zero, Class<Set<','>>>;
-using CrLf = Patterns<Zero, CrLfPair>;
-using BareLineEnd = Patterns<ZeroOrLineEnd>;
-using CrLfUrlLine =
-    Patterns<Zero, CrLfPair, MarkerPair, mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
-             mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
-using BareUrlLine =
-    Patterns<ZeroOrLineEnd, MarkerPair, mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
+using Lf = Patterns<ZeroOrLf>;
+using Cr = Patterns<ZeroOrCr>;
+/// A URL line's search: its end, an entry marker, or a mark's start.
+template <typename LineEnd>
+using UrlLineStops =
+    Patterns<LineEnd, MarkerPair, mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
              mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
 
 }  // namespace
@@ -115,10 +114,6 @@ struct PlainSearch {
     return byte_search::find_first_bytewise<P>(bytes, size, from);
 #endif
   }
-  template <typename P>
-  static std::size_t find_first_far(const char* bytes, std::size_t size, std::size_t from) {
-    return find_first<P>(bytes, size, from);
-  }
 };
 
 #ifdef M3U2LST_X86_64
@@ -128,11 +123,6 @@ struct Avx2Search {
   M3U2LST_AVX2_TARGET static std::size_t find_first(const char* bytes, std::size_t size,
                                                     std::size_t from) {
     return byte_search::find_first_avx2<P>(bytes, size, from);
-  }
-  template <typename P>
-  M3U2LST_AVX2_TARGET static std::size_t find_first_far(const char* bytes, std::size_t size,
-                                                        std::size_t from) {
-    return byte_search::find_first_far_avx2<P>(bytes, size, from);
   }
 };
 #endif
@@ -149,14 +139,9 @@ class Scan {
   /// Finds the first byte at or after `from` where one of `P`'s patterns, or
   /// a zero byte, starts. A zero byte is where the text ends: the text is cut
   /// there. Returns the index, which is the text's size at its end.
-  template <typename P, bool far = false>
+  template <typename P>
   std::size_t find(std::size_t from) {
-    std::size_t at;
-    if constexpr (far) {
-      at = Search::template find_first_far<P>(s_.text.data(), s_.text.size(), from);
-    } else {
-      at = Search::template find_first<P>(s_.text.data(), s_.text.size(), from);
-    }
+    const std::size_t at = Search::template find_first<P>(s_.text.data(), s_.text.size(), from);
     // Every byte before `from` has been looked at already, so the first zero
     // byte found is the first of the text.
     if (at < s_.text.size() && s_.text[at] == '\0') {
@@ -165,44 +150,53 @@ class Scan {
     return at;
   }
 
-  /// First CR LF at or after `from`, or npos. Once none is left after some
-  /// point, it is never looked for there again.
-  std::size_t find_crlf(std::size_t from) {
+  /// First LF at or after `from`, or npos. Once none is left after some
+  /// point, it is never looked for there again: in a playlist whose lines
+  /// end in bare CR, only the first entry's search runs to the text's end.
+  std::size_t find_lf(std::size_t from) {
     // Searches start later and later, so where none was found, none will be.
-    if (from >= s_.no_crlf_from) {
+    if (from >= s_.no_lf_from) {
       return npos;
     }
-    // Where the last URL line ended at CR LF, this one is found in a few
-    // bytes. Else, as in an LF playlist, it may run to the end of the text.
-    std::size_t at = s_.line_end_size == 2 ? find<CrLf>(from) : find<CrLf, true>(from);
+    const std::size_t at = find<Lf>(from);
     if (at >= s_.text.size()) {
-      s_.no_crlf_from = from;
+      s_.no_lf_from = from;
       return npos;
     }
     return at;
   }
 
+  /// Where the line that ends at `end` stops holding bytes: a CR right
+  /// before its LF belongs to the line end. A bare CR line end, or the end
+  /// of the text, takes no byte off.
+  std::size_t content_end(std::size_t begin, std::size_t end) const {
+    return end > begin && end < s_.text.size() && s_.text[end] == '\n' && s_.text[end - 1] == '\r'
+               ? end - 1
+               : end;
+  }
+
   /// A URL line as one scan of it finds it.
   struct UrlLine {
-    std::size_t end = 0;        // its line end, or the end of the text
+    std::size_t end = 0;        // its line end (LF or CR), or the end of the text
     std::size_t marker = npos;  // its first entry marker, if any
     UrlFacts facts;
   };
 
-  /// Scans the URL line that starts at `begin`, which ends at CR LF when
-  /// `crlf_lines`, else at a bare LF or CR.
-  template <bool crlf_lines>
+  /// Scans the URL line that starts at `begin`, which ends at an LF when
+  /// `lf_lines`, else at a bare CR.
+  template <bool lf_lines>
   UrlLine scan_url_line(std::size_t begin);
 
   detail::ScanState& s_;
 };
 
 template <typename Search>
-template <bool crlf_lines>
+template <bool lf_lines>
 typename Scan<Search>::UrlLine Scan<Search>::scan_url_line(std::size_t begin) {
   // One pass over the line finds its end, the marks the rules look for, and
-  // any entry marker inside it.
-  using Stops = std::conditional_t<crlf_lines, CrLfUrlLine, BareUrlLine>;
+  // any entry marker inside it. No mark holds a CR, so one that stands
+  // before an LF line end is part of no mark.
+  using Stops = UrlLineStops<std::conditional_t<lf_lines, ZeroOrLf, ZeroOrCr>>;
   UrlLine line;
   UrlMarks marks;
   std::size_t at = begin;
@@ -212,7 +206,7 @@ typename Scan<Search>::UrlLine Scan<Search>::scan_url_line(std::size_t begin) {
       break;
     }
     const char c = s_.text[at];
-    if (c == '\r' || c == '\n') {
+    if (c == (lf_lines ? '\n' : '\r')) {
       break;
     }
     if (c == '#') {
@@ -252,15 +246,16 @@ bool Scan<Search>::fill(RecordChunk& out, std::size_t fill_to) {
       s_.more_entries = false;
       break;
     }
-    std::size_t name_begin = comma + 1;
-    std::size_t name_end = find_crlf(name_begin);
-    const bool crlf_lines = name_end != npos;
-    if (!crlf_lines) {
-      // No CR LF anywhere after the comma: the playlist ends its lines in bare LF or CR.
-      name_end = find<BareLineEnd>(name_begin);
+    const std::size_t name_begin = comma + 1;
+    std::size_t name_end = find_lf(name_begin);
+    const bool lf_lines = name_end != npos;
+    if (!lf_lines) {
+      // No LF anywhere after the comma: the playlist ends its lines in bare CR.
+      name_end = find<Cr>(name_begin);
     }
-    std::size_t url_begin = std::min(name_end + (crlf_lines ? 2 : 1), text.size());
-    UrlLine url = crlf_lines ? scan_url_line<true>(url_begin) : scan_url_line<false>(url_begin);
+    const std::size_t url_begin = std::min(name_end + 1, text.size());
+    name_end = content_end(name_begin, name_end);
+    UrlLine url = lf_lines ? scan_url_line<true>(url_begin) : scan_url_line<false>(url_begin);
     if (url.end >= text.size()) {
       s_.more_entries = false;
     }
@@ -268,14 +263,15 @@ bool Scan<Search>::fill(RecordChunk& out, std::size_t fill_to) {
     // itself an entry line opens the next entry. The scan of the line has
     // told where its first marker stands, if it holds one.
     s_.cursor = url.marker != npos ? url.marker : url.end;
-    s_.line_end_size = url.marker != npos || url.end >= text.size() ? 0 : crlf_lines ? 2 : 1;
+    s_.line_end_size = url.marker != npos || url.end >= text.size() ? 0 : 1;
     if (url.facts.skipped) {
       continue;
     }
     // Everything up to the end of the text as given may be read.
     const std::size_t url_start = url_begin + url.facts.rtmp_offset;
+    const std::size_t url_end = content_end(url_begin, url.end);
     append_record(out, text.substr(name_begin, name_end - name_begin),
-                  s_.readable_size - name_begin, text.substr(url_start, url.end - url_start),
+                  s_.readable_size - name_begin, text.substr(url_start, url_end - url_start),
                   s_.readable_size - url_start);
   }
   return s_.more_entries;

@@ -6,7 +6,6 @@ std::string model_records(const std::string& file_bytes) {
   // The text ends at its first zero byte.
   const std::string text = file_bytes.substr(0, file_bytes.find('\0'));
   const auto npos = std::string::npos;
-  const std::size_t last_crlf = text.rfind("\r\n");
   std::string records;
   std::size_t cursor = 0;
   for (;;) {
@@ -18,28 +17,24 @@ std::string model_records(const std::string& file_bytes) {
     if (comma == npos) {
       break;
     }
-    // Lines end in CR LF when one follows the comma anywhere; else in LF or CR.
-    const bool crlf_lines = last_crlf != npos && last_crlf > comma;
-    std::size_t name_end = crlf_lines ? text.find("\r\n", comma) : npos;
-    std::size_t url_begin;
-    std::size_t url_end;
-    if (crlf_lines) {
-      url_begin = name_end + 2;
-      url_end = text.find("\r\n", url_begin);
+    // An LF ends a line, and a CR right before it belongs to the line end.
+    // Only where no LF follows the comma does a bare CR end the lines.
+    const bool lf_lines = text.find('\n', comma) != npos;
+    const char line_end = lf_lines ? '\n' : '\r';
+    auto content_end = [&](std::size_t end) {
+      return lf_lines && text[end - 1] == '\r' ? end - 1 : end;
+    };
+    std::size_t name_end = text.find(line_end, comma + 1);
+    std::size_t url_begin = text.size();
+    if (name_end == npos) {
+      name_end = text.size();
     } else {
-      name_end = text.find_first_of("\r\n", comma + 1);
-      if (name_end == npos) {
-        name_end = text.size();
-        url_begin = text.size();
-      } else {
-        url_begin = name_end + 1;
-      }
-      url_end = text.find_first_of("\r\n", url_begin);
+      url_begin = name_end + 1;
+      name_end = content_end(name_end);
     }
-    bool last = url_end == npos;
-    if (last) {
-      url_end = text.size();
-    }
+    std::size_t url_end = text.find(line_end, url_begin);
+    const bool last = url_end == npos;
+    url_end = last ? text.size() : content_end(url_end);
     std::string name = text.substr(comma + 1, name_end - comma - 1);
     std::string url = text.substr(url_begin, url_end - url_begin);
     bool skipped =

@@ -63,9 +63,38 @@ TEST(ConvertText, UrlLineIsAlwaysTheLineAfterTheName) {
   EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B"), record("A", "#EXTINF:-1,B"));
 }
 
-TEST(ConvertText, BareLfAndCrInsideCrLfLinesAreOrdinaryBytes) {
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\nB\r\nu\nv\r\n"), record("A\nB", "u\nv"));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\n"), record("A", "u\n"));
+TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
+  const struct {
+    const char* text;
+    std::string records;
+  } cases[] = {
+      // A stray LF in a CR LF playlist ends its line.
+      {"#EXTINF:-1,A\nB\r\nu\nv\r\n", record("A", "B")},
+      {"#EXTINF:-1,A\r\nu\n", record("A", "u")},
+      {"#EXTINF:-1,A\r\nhttp://a\n#EXTINF:-1,B\r\nhttp://b\r\n",
+       record("A", "http://a") + record("B", "http://b")},
+      {"#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,C\r\nhttp://c\r\n",
+       record("A", "http://a") + record("C", "http://c")},
+      {"#EXTINF:-1,A\nhttp://a\r\n", record("A", "http://a")},
+      // Any CR but the one right before an LF is a byte of its line.
+      {"#EXTINF:-1,A\r\r\nhttp://a\r\n", record("A\r", "http://a")},
+      {"#EXTINF:-1,A\rB\nhttp://a\rx\n", record("A\rB", "http://a\rx")},
+      {"#EXTINF:-1,A\nhttp://a\r", record("A", "http://a\r")},
+      // With no LF after the comma, a bare CR ends the lines.
+      {"#EXTINF:-1,A\rhttp://a\r#EXTINF:-1,B\rhttp://b",
+       record("A", "http://a") + record("B", "http://b")},
+      {"#EXTINF:-1,A\nu\n#EXTINF:-1,B\rv\r", record("A", "u") + record("B", "v")},
+      // The rules see the URL line without its line end.
+      {"#EXTINF:-1,A\r\nhttp://p?s=rtmp://r/live\n\r\n", record("A", "rtmp://r/live")},
+      {"#EXTINF:-1,A\nhttp://p/x.url\r\n#EXTINF:-1,B\nu", record("B", "u")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(convert_text(c.text), c.records) << ::testing::PrintToString(std::string(c.text));
+    EXPECT_EQ(convert_text(c.text, PlaylistScanner::Searches::kPlain), c.records)
+        << ::testing::PrintToString(std::string(c.text));
+    EXPECT_EQ(testing::model_records(c.text), c.records)
+        << ::testing::PrintToString(std::string(c.text));
+  }
 }
 
 TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
@@ -80,25 +109,30 @@ TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
   EXPECT_EQ(convert_text("#EXTINF:-1,A"), record("A", ""));
   EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1,B\nv\n"),
             record("A", "u") + record("B", "v"));
-  // A CR LF anywhere after the comma puts that entry under the CR LF rules.
+  // An LF playlist and a CR LF one joined into one file.
   EXPECT_EQ(convert_text("#EXTINF:-1,A\nu\n#EXTINF:-1,B\r\nv\r\n"),
-            record("A\nu\n#EXTINF:-1,B", "v"));
+            record("A", "u") + record("B", "v"));
 }
 
-TEST(ConvertText, OneCrLfOrZeroAnywhereInALongLfPlaylistIsFound) {
-  // The search for a CR LF after an LF playlist's first name looks at parts
-  // of the rest side by side; it must still find the first one, wherever in
-  // which part it stands, and stop at a zero byte as well.
-  std::string lf;
-  for (int i = 0; i < 40; ++i) {
-    lf += "#EXTINF:-1,C" + std::to_string(i) + "\nhttp://a/" + std::to_string(i) + "\n";
-  }
-  for (std::size_t at = 0; at < lf.size(); at += 7) {
-    for (const std::string& inserted : {std::string("\r\n"), std::string(1, '\0')}) {
-      const std::string text = lf.substr(0, at) + inserted + lf.substr(at);
-      const std::string records = testing::model_records(text);
-      ASSERT_EQ(convert_text(text), records) << "at " << at;
-      ASSERT_EQ(convert_text(text, PlaylistScanner::Searches::kPlain), records) << "at " << at;
+TEST(ConvertText, OneLineEndOrZeroAnywhereInALongPlaylistIsFound) {
+  // The search for an LF after a CR playlist's first name runs to the text's
+  // end, and is not made again; it must still find the first LF wherever it
+  // stands, and stop at a zero byte as well. An LF playlist is the same with
+  // a stray CR.
+  for (const char* line_end : {"\n", "\r"}) {
+    std::string playlist;
+    for (int i = 0; i < 40; ++i) {
+      playlist += "#EXTINF:-1,C" + std::to_string(i) + line_end + "http://a/" + std::to_string(i) +
+                  line_end;
+    }
+    for (std::size_t at = 0; at < playlist.size(); at += 7) {
+      for (const std::string& inserted :
+           {std::string("\r"), std::string("\n"), std::string("\r\n"), std::string(1, '\0')}) {
+        const std::string text = playlist.substr(0, at) + inserted + playlist.substr(at);
+        const std::string records = testing::model_records(text);
+        ASSERT_EQ(convert_text(text), records) << "at " << at;
+        ASSERT_EQ(convert_text(text, PlaylistScanner::Searches::kPlain), records) << "at " << at;
+      }
     }
   }
 }

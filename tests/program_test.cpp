@@ -121,16 +121,23 @@ TEST_F(Program, ListThatCannotBeOpenedFailsEachFileAndGoesOn) {
 }
 
 // Playlists are read and the list written in binary mode: on Windows, text
-// mode would end reading at a Ctrl+Z byte and turn each LF into CR LF.
+// mode would end reading at a Ctrl+Z byte and turn each LF into CR LF. The
+// playlist is an LF playlist and a CR LF one joined into one file, as
+// `copy /b a.m3u+b.m3u` makes it: each channel gets a record of its own.
 TEST_F(Program, PlaylistBytesReachTheListUntranslated) {
   const std::string text =
-      "#EXTINF:-1,Ctrl+Z \x1a inside\r\nhttp://a/1\r\n#EXTINF:-1,Bare\nLF\r\nhttp://a/\n2\r\n";
+      "#EXTM3U\n#EXTINF:-1,Ctrl+Z \x1a inside\nhttp://a/1\n#EXTINF:-1,Stray\rCR\nhttp://a/2\n"
+      "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/3\r\n#EXTINF:-1,Two\r\nhttp://a/4";
   add("bytes.m3u", text);
   EXPECT_EQ(run().exit_status, 0);
   EXPECT_EQ(list(),
             "<servername=>Ctrl+Z \x1a inside</servername><serverurl=>http://a/1</serverurl>"
             "<servercategory=>TV</servercategory>\r\n"
-            "<servername=>Bare\nLF</servername><serverurl=>http://a/\n2</serverurl>"
+            "<servername=>Stray\rCR</servername><serverurl=>http://a/2</serverurl>"
+            "<servercategory=>TV</servercategory>\r\n"
+            "<servername=>One</servername><serverurl=>http://a/3</serverurl>"
+            "<servercategory=>TV</servercategory>\r\n"
+            "<servername=>Two</servername><serverurl=>http://a/4</serverurl>"
             "<servercategory=>TV</servercategory>\r\n");
 }
 
