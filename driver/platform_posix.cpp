@@ -16,37 +16,12 @@
 #include <cstring>
 #include <limits>
 
+#include "ntfs_order.hpp"
 #include "platform.hpp"
 
 namespace m3u2lst::platform {
 
 const char* const kChannelFolderPrefix = "./iptv channel/";
-
-namespace {
-
-char upper_ascii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-/// The order in which a Windows folder lists its entries: names compared with
-/// ASCII letters folded to upper case, ties broken byte for byte. One folder
-/// then gives the same channel list on every platform.
-bool listed_before(const std::string& a, const std::string& b) {
-  std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    auto x = static_cast<unsigned char>(upper_ascii(a[i]));
-    auto y = static_cast<unsigned char>(upper_ascii(b[i]));
-    if (x != y) {
-      return x < y;
-    }
-  }
-  if (a.size() != b.size()) {
-    return a.size() < b.size();
-  }
-  return a < b;
-}
-
-}  // namespace
 
 int list_channel_folder(std::vector<std::string>& names) {
   DIR* folder = opendir(kChannelFolderPrefix);
@@ -61,7 +36,10 @@ int list_channel_folder(std::vector<std::string>& names) {
     }
   }
   closedir(folder);
-  std::sort(entries.begin(), entries.end(), listed_before);
+  // In the order a Windows folder on NTFS lists them, so that one folder
+  // gives the same channel list on every platform.
+  std::sort(entries.begin(), entries.end(),
+            [](const std::string& x, const std::string& y) { return ntfs_listed_before(x, y); });
   // Like a Windows search, the folder's own entry comes first and its parent second.
   names.clear();
   names.reserve(entries.size() + 2);
