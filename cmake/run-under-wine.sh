@@ -12,6 +12,10 @@
 # can show how often Wine did it. A run that printed anything, or ended
 # well, is never repeated, and a second launch failure is the run's result.
 set -u
+# Wine takes file names from the system in the locale's character set: under
+# LANG=C, a 7-bit one, 'café' would reach a test as 'cafC).txt'. A UTF-8
+# locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 wine=$1
 shift
 log="$(dirname "${WINEPREFIX:-$HOME/.wine}")/wine-relaunches.log"

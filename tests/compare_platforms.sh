@@ -24,9 +24,16 @@ make_mixed_folder() {
   : > "$folder/_empty.m3u"
   printf 'not a playlist\n' > "$folder/cover.JPG"
   printf '#EXTINF:-1,Skipped by case\nhttp://x\n' > "$folder/CASE.M3U"
-  # Names in several scripts, listed, opened and printed as UTF-8 on both.
+  # Names in several scripts, listed in the same order, opened and printed as
+  # UTF-8 on both: letters that NTFS's upper-case table folds and the Unicode
+  # one does not, or the other way round, fullwidth letters, an emoji and a
+  # private-use character. None holds a letter that Wine upper-cases and NTFS
+  # does not (Georgian, Cherokee, Latin Extended-D), where Wine's order
+  # differs from that of NTFS, which the Linux program follows.
   local name
-  for name in café.txt Россия.m3u العربية.m3u 中国频道.m3u8 "📺 Sports.m3u"; do
+  for name in café.txt Россия.m3u العربية.m3u 中国频道.m3u8 "📺 Sports.m3u" écran.m3u Étoile.m3u \
+      über.m3u Übersicht.m3u ß.m3u ÿacht.m3u детские.m3u Кино.m3u σίγμα.m3u ςτελος.m3u Σύνολο.m3u \
+      ａｂｃ.m3u ＡＢＣ２.m3u $'\xee\x80\x80 private.m3u' ch10.m3u ch2.m3u; do
     printf '#EXTINF:-1,%s\r\nhttp://s.example/%s\r\n' "$name" "$name" > "$folder/$name"
   done
 }
@@ -60,7 +67,9 @@ run_in_copy() {
     # The console is kept apart from the copy, which may be on a full disk.
     local console
     console=$(mktemp "$work/console.XXXXXX")
-    (cd "$copy" && "$wine" "$program" < /dev/null > "$console") || status=$?
+    # In a UTF-8 locale whatever the caller's: in a 7-bit one (LANG=C) Wine
+    # would hand the program 'café' as 'cafC).txt'.
+    (cd "$copy" && LC_ALL=C.UTF-8 "$wine" "$program" < /dev/null > "$console") || status=$?
     # The Windows console writes CR LF; a line without it would show as a difference.
     grep -qv $'\r$' "$console" && echo "== a console line does not end in CR LF"
     sed -e 's/\r$//' -e 's#^\(name=\|Open \|Save \)\.\\iptv channel\\#\1./iptv channel/#' "$console"
