@@ -1,8 +1,10 @@
 // The channel list file on POSIX systems.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "list_file.hpp"
@@ -29,19 +31,30 @@ int flush_fd(int fd, bool metadata) {
   return -1;
 }
 
+/// Takes the exclusive lock on the open file description behind `fd`,
+/// waiting for it. flock locks the whole file for other openings only: a
+/// player that reads the list takes no lock and is never kept waiting.
+/// Returns false where the file system offers no locks (ENOLCK, EINVAL,
+/// EOPNOTSUPP), and then the list is used without one.
+bool lock_fd(int fd) {
+  int result;
+  do {
+    result = flock(fd, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+/// The most bytes one write asks for. Linux takes at most 0x7ffff000 bytes a
+/// call and reports the rest as not written; asking for 1 GiB at a time
+/// keeps every write whole where the disk has room.
+constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
+
 }  // namespace
 
 int open_list(const char* name, ListFile& file) {
   // O_APPEND: each write goes to the end of the list, whoever else appends.
   // O_NONBLOCK only for the open itself, so a FIFO cannot make it wait.
-  // O_EXCL first, to know whether this opening created the list.
-  constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC;
-  file.created = true;
-  int fd = open(name, kFlags | O_EXCL, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    file.created = false;
-    fd = open(name, kFlags, 0666);
-  }
+  int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
     return -1;
   }
@@ -51,19 +64,28 @@ int open_list(const char* name, ListFile& file) {
     return -1;
   }
   file.handle = fd;
+  file.locked = lock_fd(fd);
   return 0;
 }
 
-std::size_t append_once(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
+std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
   auto fd = static_cast<int>(file.handle);
-  ssize_t n;
-  do {
-    n = write(fd, bytes, size);
-  } while (n < 0 && errno == EINTR);
-  // With O_APPEND the file position is now the end of what this write added.
+  std::size_t written = 0;
+  while (written < size) {
+    ssize_t n = write(fd, bytes + written, std::min(size - written, kMostPerWrite));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;  // the disk is full, the file too large, the reader gone...
+    }
+    // A short write is made up by the next one, which fails if the disk is full.
+    written += static_cast<std::size_t>(n);
+  }
+  // With O_APPEND the file position is now the end of what this run added.
   off_t position = lseek(fd, 0, SEEK_CUR);
   end = position < 0 ? 0 : static_cast<std::uint64_t>(position);
-  return n < 0 ? 0 : static_cast<std::size_t>(n);
+  return written;
 }
 
 int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
@@ -77,14 +99,12 @@ int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
 }
 
 int flush_list(ListFile file) {
-  if (flush_fd(static_cast<int>(file.handle), false) != 0) {
-    return -1;
-  }
-  if (!file.created) {
-    return 0;
-  }
-  // A new file's name lives in its folder, which is flushed on its own. A
-  // folder that cannot be opened for reading cannot be flushed either.
+  return flush_fd(static_cast<int>(file.handle), false);
+}
+
+int flush_folder() {
+  // A file's name lives in its folder, which is flushed on its own. A folder
+  // that cannot be opened for reading cannot be flushed either.
   int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) {
     return 0;
@@ -95,7 +115,13 @@ int flush_list(ListFile file) {
 }
 
 int close_list(ListFile file) {
-  return close(static_cast<int>(file.handle)) == 0 ? 0 : -1;
+  auto fd = static_cast<int>(file.handle);
+  // Closing would let go of the lock too; letting go first keeps a close that
+  // fails and leaves the file open from holding it for the rest of the run.
+  if (file.locked) {
+    flock(fd, LOCK_UN);
+  }
+  return close(fd) == 0 ? 0 : -1;
 }
 
 }  // namespace m3u2lst::list_file

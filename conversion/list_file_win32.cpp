@@ -1,6 +1,7 @@
 // The channel list file on Windows.
 #include <windows.h>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <string>
@@ -31,11 +32,34 @@ bool wide_from_utf8(const char* text, std::wstring& wide) {
          length;
 }
 
+/// The byte the list's lock covers: far beyond any data a list will hold, so
+/// that a player reading the list is never kept from it. Locks on Windows
+/// are mandatory for the bytes they cover; this one covers none in use.
+constexpr ULONGLONG kLockOffset = ULONGLONG{1} << 62;
+
+/// Where the lock stands, as LockFileEx and UnlockFileEx take it.
+OVERLAPPED lock_place() {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kLockOffset);
+  at.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+  return at;
+}
+
+/// Takes the exclusive lock on `handle`'s one byte at kLockOffset, waiting
+/// for it. Returns false when the file system offers no locks (some network
+/// shares), and then the list is used without one.
+bool lock_list(HANDLE handle) {
+  OVERLAPPED at = lock_place();
+  return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+}
+
 }  // namespace
 
 int open_list(const char* name, ListFile& file) {
-  // Append access alone (no FILE_WRITE_DATA): the system puts every write at
-  // the end of the list, whoever else appends.
+  // Append access without FILE_WRITE_DATA: the system puts every write at
+  // the end of the list, whoever else appends. LockFileEx needs read or
+  // write access to the data as well: read access it is, which keeps the
+  // appending, and which every reader's sharing allows.
   // The wide call, so that the name (UTF-8) and the working folder may be in
   // any script, whatever the system's ANSI code page.
   std::wstring wide_name;
@@ -43,23 +67,27 @@ int open_list(const char* name, ListFile& file) {
     return -1;
   }
   HANDLE handle = CreateFileW(
-      wide_name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      wide_name.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return -1;
   }
-  // OPEN_ALWAYS tells an existing file by this code, also on success.
-  file.created = GetLastError() != ERROR_ALREADY_EXISTS;
   file.handle = reinterpret_cast<std::intptr_t>(handle);
+  file.locked = GetFileType(handle) == FILE_TYPE_DISK && lock_list(handle);
   return 0;
 }
 
-std::size_t append_once(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
-  DWORD written = 0;
-  DWORD want = size > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max()
-                                                        : static_cast<DWORD>(size);
-  if (!WriteFile(as_handle(file), bytes, want, &written, nullptr)) {
-    written = 0;
+std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
+  constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
+  std::size_t written = 0;
+  while (written < size) {
+    DWORD n = 0;
+    const auto want = static_cast<DWORD>(std::min(size - written, kMostPerWrite));
+    if (!WriteFile(as_handle(file), bytes + written, want, &n, nullptr) || n == 0) {
+      break;  // the disk is full, the reader gone...
+    }
+    // A short write is made up by the next one, which fails if the disk is full.
+    written += n;
   }
   LARGE_INTEGER length;
   end = GetFileSizeEx(as_handle(file), &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
@@ -89,16 +117,26 @@ int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
 int flush_list(ListFile file) {
   // Only a file on disk holds data to flush; flushing a pipe would wait for
   // its reader. FlushFileBuffers is documented to need GENERIC_WRITE, but the
-  // system takes append access too: either right allows a flush. Flushing
-  // the file also stores its entry in the folder (NTFS through its log, FAT
-  // because the entry holds the file's length), so no folder is flushed.
+  // system takes append access too: either right allows a flush.
   if (GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
     return 0;
   }
   return FlushFileBuffers(as_handle(file)) ? 0 : -1;
 }
 
+int flush_folder() {
+  // Flushing the list also stores its entry in the folder (NTFS through its
+  // log, FAT because the entry holds the file's length): nothing to do.
+  return 0;
+}
+
 int close_list(ListFile file) {
+  // Closing would let go of the lock too; letting go first keeps a close that
+  // fails from holding it for the rest of the run.
+  if (file.locked) {
+    OVERLAPPED at = lock_place();
+    UnlockFileEx(as_handle(file), 0, 1, 0, &at);
+  }
   return CloseHandle(as_handle(file)) ? 0 : -1;
 }
 

@@ -28,7 +28,7 @@ std::size_t whole_records_length(std::string_view written) {
 /// list ends at the last whole record written. Returns 0, or -1.
 int write_chunk(list_file::ListFile list, std::string_view chunk) {
   std::uint64_t end = 0;
-  std::size_t written = list_file::append_once(list, chunk.data(), chunk.size(), end);
+  std::size_t written = list_file::append(list, chunk.data(), chunk.size(), end);
   if (written == chunk.size()) {
     return 0;
   }
@@ -61,6 +61,11 @@ int convert_playlist(const char* text) {
 }
 
 int convert_playlist(const char* text, std::size_t length) {
+  ListSession session;
+  return convert_playlist(text, length, session);
+}
+
+int convert_playlist(const char* text, std::size_t length, ListSession& session) {
   list_file::ListFile list;
   if (list_file::open_list(kChannelListName, list) != 0) {
     std::fputs(kListCannotOpenMessage, stdout);
@@ -73,10 +78,18 @@ int convert_playlist(const char* text, std::size_t length) {
   } catch (const std::bad_alloc&) {
     result = -1;
   }
-  // A save counts only once the list, and a new list's name, are on stable
-  // storage. What a failed write left in the list is flushed too.
+  // A save counts only once the list, and the list's name in its folder, are
+  // on stable storage. What a failed write left in the list is flushed too.
+  // The folder is flushed after the list, at the first save of the run whose
+  // list flush succeeds, and at each later one until a folder flush has.
   if (list_file::flush_list(list) != 0) {
     result = -1;
+  } else if (!session.folder_flushed) {
+    if (list_file::flush_folder() == 0) {
+      session.folder_flushed = true;
+    } else {
+      result = -1;
+    }
   }
   if (list_file::close_list(list) != 0) {
     result = -1;

@@ -128,21 +128,31 @@ class PlaylistScanner {
 std::string convert_text(std::string_view text,
                          PlaylistScanner::Searches searches = PlaylistScanner::Searches::kFastest);
 
+/// What the saves of one run share: whether the working folder, which holds
+/// the list's name, has been flushed to stable storage.
+struct ListSession {
+  bool folder_flushed = false;
+};
+
 /// Converts the zero-terminated playlist `text` (read only; the caller owns it)
 /// and appends its records to "iptv.lst" in the working directory, which it
-/// opens for appending in binary mode (creating it when absent) and closes
-/// before returning. Records are written whole, many at a time; a write that
-/// stops short (a full disk) has the torn record it left at the end cut off.
-/// Before closing, the list is flushed to stable storage (and so is the
-/// working folder when this call created the list).
+/// opens for appending in binary mode (creating it when absent), holds the
+/// lock of while it writes and flushes, and closes before returning. Records
+/// are written whole, many at a time; a write that stops short (a full disk)
+/// has the torn record it left at the end cut off. Before closing, the list
+/// is flushed to stable storage, and then so is the working folder, unless an
+/// earlier save of `session` flushed it.
 /// Returns 0 when every record was written and is on stable storage, and the
 /// list closed cleanly. Returns -1 after printing "The SaveFile cannot
 /// opened\n" on standard output when the list cannot be opened, and -1 (with
-/// no message) when a write, the flush or the close fails or memory runs out.
-int convert_playlist(const char* text);
+/// no message) when a write, a flush or the close fails or memory runs out.
+int convert_playlist(const char* text, std::size_t length, ListSession& session);
 
-/// convert_playlist for a caller that knows the text's size: `text` holds
-/// `length` bytes and ends at the first zero byte among them, if any.
+/// convert_playlist as the only save of its session: `text` holds `length`
+/// bytes and ends at the first zero byte among them, if any.
 int convert_playlist(const char* text, std::size_t length);
+
+/// The same for a zero-terminated `text`.
+int convert_playlist(const char* text);
 
 }  // namespace m3u2lst

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "conversion/list_file.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "test_support.hpp"
 
@@ -76,6 +77,19 @@ TEST_F(ListWriter, ReportsAFailedWrite) {
   // With nothing to write, nothing can fail.
   EXPECT_EQ(convert_playlist("no entries"), 0);
 #endif
+}
+
+// The torn record of a short write is cut off only while the list still
+// ends where that write left it: what another run appended since stays.
+TEST_F(ListWriter, CutsBackOnlyAListThatEndsWhereItsWriteLeftIt) {
+  testing::write_file(folder.path() / "iptv.lst", "whole\r\ntorn");
+  list_file::ListFile file;
+  ASSERT_EQ(list_file::open_list("iptv.lst", file), 0);
+  EXPECT_EQ(list_file::cut_back(file, 7, 10), -1);  // the list is 11 bytes long, not 10
+  EXPECT_EQ(list(), "whole\r\ntorn");
+  EXPECT_EQ(list_file::cut_back(file, 7, 11), 0);
+  EXPECT_EQ(list_file::close_list(file), 0);
+  EXPECT_EQ(list(), "whole\r\n");
 }
 
 }  // namespace
