@@ -6,7 +6,9 @@ namespace m3u2lst {
 
 std::string fill_line(std::string_view line, std::string_view value) {
   const std::size_t at = line.find("%s");
-  return std::string(line.substr(0, at)).append(value).append(line.substr(at + 2));
+  return std::string(line.substr(0, at))
+      .append(platform::shown_name(value))
+      .append(line.substr(at + 2));
 }
 
 bool is_playlist_name(std::string_view name) {
@@ -15,7 +17,8 @@ bool is_playlist_name(std::string_view name) {
 
 int scan_channel_folder(std::vector<std::string>& table) {
   std::vector<std::string> names;
-  if (platform::list_channel_folder(names) != 0) {
+  const int listed = platform::list_channel_folder(names);
+  if (listed < 0) {
     platform::print(kNoMatchingFileLine);
     return -1;
   }
@@ -29,7 +32,7 @@ int scan_channel_folder(std::vector<std::string>& table) {
       platform::print(fill_line(kNotNeededLine, name));
     }
   }
-  return 0;
+  return listed;
 }
 
 }  // namespace m3u2lst

@@ -22,7 +22,8 @@ inline constexpr char kSaveSuccessLine[] = "Save %s sucessful!\n";
 inline constexpr char kSaveFailureLine[] = "Save %s failure!\n";
 inline constexpr char kClosingLine[] = "Parse file success,Press any key to exit\n";
 
-/// `line` (one of the lines above) with its "%s" replaced by `value`.
+/// `line` (one of the lines above) with its "%s" replaced by `value`, a name
+/// or path, as platform::shown_name shows it.
 std::string fill_line(std::string_view line, std::string_view value);
 
 /// Match test: a folder entry is a playlist when its name contains ".m3u" or
@@ -32,8 +33,10 @@ bool is_playlist_name(std::string_view name);
 /// Lists the channel folder and fills `table` with the paths (folder prefix
 /// followed by the whole entry name) of the entries that pass the match test,
 /// in search order. The search's first entry is left unexamined; every other
-/// one prints "name=%s" or "Not need analysis %s file!". Returns 0, or -1 after
-/// printing "Find no matching file!" when the folder cannot be listed.
+/// one prints "name=%s" or "Not need analysis %s file!". Returns 0; 1 when
+/// the search broke off on the way (Windows), after examining what it listed
+/// before; -1 after printing "Find no matching file!" when the folder cannot
+/// be listed.
 int scan_channel_folder(std::vector<std::string>& table);
 
 /// Frees a playlist buffer's memory.
@@ -50,30 +53,33 @@ struct PlaylistBuffer {
   std::size_t length = 0;  // the file's measured length; text holds length + 1 bytes
 };
 
-enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2 };
+enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2, kReadFailed = -3 };
 
 /// Reads the file at `path` into `buffer`: its measured length of bytes and a
 /// zero after them. Bytes the file no longer has when read stay zero. Returns
-/// kLoaded, kCannotOpen (missing, unreadable, or not a regular file) or
-/// kNoMemory (the buffer cannot be allocated).
+/// kLoaded, kCannotOpen (missing, unreadable, or not a regular file),
+/// kNoMemory (the buffer cannot be allocated) or kReadFailed (a read of the
+/// file failed: a disk error).
 LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
 
 /// The second half of load_playlist: brings the open `file`, measured at
 /// `length` bytes, into `buffer` and closes it. The buffer holds exactly
 /// `length` bytes and a zero whether the file has since grown (the excess is
-/// not taken) or shrunk (the missing bytes read as zero). Returns kLoaded, or
-/// kNoMemory.
+/// not taken) or shrunk (the missing bytes read as zero). Returns kLoaded,
+/// kNoMemory or kReadFailed.
 LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
                                   PlaylistBuffer& buffer);
 
-/// Loads and converts each listed playlist in order, printing its outcome.
+/// Loads and converts each listed playlist in order, printing its outcome: a
+/// file that cannot be read whole, or not saved, draws "Save %s failure!".
 /// Stops at a file that cannot be opened ("Open %s failure!") or at a buffer
-/// that cannot be allocated (silently). Returns 0 when every file was converted
-/// and saved, else 1.
+/// that cannot be allocated (silently). Returns 0 when every file was read
+/// whole, converted and saved, else 1.
 int process_playlists(const std::vector<std::string>& table);
 
 /// The whole run up to the closing prompt: scan, then process. Returns the exit
-/// status: 0 when the folder was listed and every listed file was saved, else 1.
+/// status: 0 when the folder was listed whole and every listed file was
+/// saved, else 1.
 int run_channel_folder() noexcept;
 
 }  // namespace m3u2lst

@@ -8,9 +8,14 @@
 
 int main() {
   m3u2lst::platform::use_utf8_console();
+  m3u2lst::platform::keep_running_when_writes_fail();
   int status = m3u2lst::run_channel_folder();
   m3u2lst::platform::print(m3u2lst::kClosingLine);
-  std::fflush(stdout);
+  // A report that could not be written whole (a full disk, a closed pipe)
+  // is a failure of the run, as with other command-line tools.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    status = 1;
+  }
   m3u2lst::platform::wait_for_key();
   return status;
 }

@@ -18,9 +18,12 @@ extern const char* const kChannelFolderPrefix;
 /// Lists the channel folder in the order of the platform's directory search,
 /// starting with the entry that search yields first (the folder's own ".").
 /// Names are UTF-8 on Windows, and bytes as the file system holds them on
-/// POSIX.
-/// Returns 0 with `names` filled, or -1 when the search cannot start (the
-/// folder is missing, is not a folder, or cannot be read).
+/// POSIX, where the order is that of a folder on NTFS.
+/// Returns 0 with `names` filled; -1 when the search cannot start (the folder
+/// is missing, is not a folder, or cannot be read) or, on POSIX, where the
+/// whole listing is read before any name is used, when it fails on the way;
+/// 1 when the search failed on the way on Windows, with `names` holding the
+/// entries it yielded before.
 int list_channel_folder(std::vector<std::string>& names);
 
 /// A playlist file opened for reading; close it with close_playlist_file.
@@ -42,12 +45,30 @@ void close_playlist_file(PlaylistFile file);
 /// large file is mapped where the system can, not copied. Bytes the file no
 /// longer has when they are read (it was shortened since it was measured)
 /// read as zero; bytes it gained are not taken. The file may be closed once
-/// this returns. Returns null when memory runs out. Free with
+/// this returns. Returns null when memory runs out, or with `read_failed`
+/// set when reading the file failed (a disk error). Free with
 /// free_playlist_memory and the same length.
-const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept;
+const char* load_playlist_memory(PlaylistFile file, std::size_t length, bool& read_failed) noexcept;
+
+/// Whether bytes of a mapped playlist from load_playlist_memory could not be
+/// read while the file still had them (a disk error when they were first
+/// touched): they, and all after them, read as zero instead.
+bool playlist_memory_lost(const char* memory) noexcept;
 
 /// Frees memory from load_playlist_memory; null is ignored.
 void free_playlist_memory(const char* memory, std::size_t length) noexcept;
+
+/// Makes a write to a pipe whose reader has gone, or past the file size the
+/// process may write, fail with an error (EPIPE, EFBIG) instead of ending
+/// the process, so the run reports it and goes on. Nothing to do on Windows.
+void keep_running_when_writes_fail() noexcept;
+
+/// `name`, a listed name or path, as a console line may show it: where
+/// standard output is a POSIX terminal, each byte below 0x20 and 0x7F as
+/// '?', so that escape sequences in a file name cannot drive the terminal.
+/// Output to a file or a pipe, and Windows, whose names hold no such bytes,
+/// keep the exact bytes.
+std::string shown_name(std::string_view name);
 
 /// Writes `text`, a piece of the console report, to standard output, after
 /// whatever the C runtime still holds for it. On Windows each "\n" goes out

@@ -29,7 +29,17 @@ int list_channel_folder(std::vector<std::string>& names) {
     return -1;
   }
   std::vector<std::string> entries;
-  while (const dirent* entry = readdir(folder)) {
+  for (;;) {
+    // readdir tells its end from a failure (a disk error) only by errno.
+    errno = 0;
+    const dirent* entry = readdir(folder);
+    if (entry == nullptr) {
+      if (errno != 0) {
+        closedir(folder);
+        return -1;
+      }
+      break;
+    }
     std::string_view name = entry->d_name;
     if (name != "." && name != "..") {
       entries.emplace_back(name);
@@ -77,8 +87,9 @@ namespace {
 constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 
 /// Reads up to `length` bytes from `offset` of `fd` into `into`, fewer when
-/// the file ends sooner or a read fails. Returns the count read.
-std::size_t read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
+/// the file ends sooner, and zeroes what the file no longer has. Returns
+/// false when a read fails (a disk error): the file was not read whole.
+bool read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
   constexpr std::size_t kMostPerRead = std::size_t{1} << 30;
   std::size_t got = 0;
   while (got < length) {
@@ -87,24 +98,33 @@ std::size_t read_at(int fd, char* into, std::size_t length, std::uint64_t offset
     if (n < 0 && errno == EINTR) {
       continue;
     }
-    if (n <= 0) {
-      break;
+    if (n < 0) {
+      return false;
+    }
+    if (n == 0) {
+      break;  // the file got shorter since it was measured
     }
     got += static_cast<std::size_t>(n);
   }
-  return got;
+  std::memset(into + got, 0, length - got);
+  return true;
 }
 
-// The file-backed pages of the playlist mapping in use. Pages that the file
-// loses after it was mapped (another program shortens it) raise SIGBUS when
-// touched; the handler then maps zero pages over them, so they read as zero,
-// as a read of a shortened file leaves them. Like the terminal's saved mode,
-// this is state only a signal handler needs.
+// The file-backed pages of the playlist mapping in use, and a descriptor of
+// its file. A page raises SIGBUS when touched if the file lost it after it
+// was mapped (another program shortened it), or if it could not be read (a
+// disk error). The handler then maps zero pages over it and the rest, so
+// they read as zero, as a read of a shortened file leaves them; where the
+// file still has the page, it notes that bytes were lost to an error. Like
+// the terminal's saved mode, this is state only a signal handler needs.
 std::atomic<char*> mapped_begin{nullptr};
 std::atomic<char*> mapped_end{nullptr};
+std::atomic<int> mapped_fd{-1};
+std::atomic<bool> mapped_lost{false};
 std::atomic<std::size_t> page_bytes{4096};
 static_assert(std::atomic<char*>::is_always_lock_free &&
-              std::atomic<std::size_t>::is_always_lock_free);
+              std::atomic<std::size_t>::is_always_lock_free &&
+              std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 extern "C" void zero_lost_pages(int signal_number, siginfo_t* info, void* /*context*/) {
   auto* at = static_cast<char*>(info->si_addr);
@@ -113,6 +133,12 @@ extern "C" void zero_lost_pages(int signal_number, siginfo_t* info, void* /*cont
   if (info->si_code > 0 && begin != nullptr && at >= begin && at < end) {
     std::size_t page = page_bytes.load();
     char* from = begin + static_cast<std::size_t>(at - begin) / page * page;
+    // Only a page wholly past the file's end raises SIGBUS for a shorter
+    // file; one the file still has could not be read. fstat is safe here.
+    struct stat info_now;
+    if (fstat(mapped_fd.load(), &info_now) != 0 || info_now.st_size > from - begin) {
+      mapped_lost.store(true);
+    }
     if (mmap(from, static_cast<std::size_t>(end - from), PROT_READ,
              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
       return;  // the access is made again, and reads zero
@@ -142,8 +168,9 @@ std::size_t mapping_size(std::size_t length, std::size_t page) {
 }
 
 /// Maps the playlist: no copy, no zeroing, and no buffer the system must
-/// find memory for. Returns null when no address space is to be had.
-char* map_playlist(int fd, std::size_t length) {
+/// find memory for. Returns null when no address space is to be had, or
+/// with `read_failed` set when a read of the file failed.
+char* map_playlist(int fd, std::size_t length, bool& read_failed) {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   if (length > std::numeric_limits<std::size_t>::max() / 2) {
     return nullptr;  // more than any address space holds
@@ -158,20 +185,33 @@ char* map_playlist(int fd, std::size_t length) {
   auto* region = static_cast<char*>(reserved);
   // The last bytes are read into the program's own page, so the zero after
   // them stays zero even when the file grows since it was measured.
-  read_at(fd, region + whole, length - whole, whole);
+  if (!read_at(fd, region + whole, length - whole, whole)) {
+    munmap(region, size);
+    read_failed = true;
+    return nullptr;
+  }
   mprotect(region + whole, page, PROT_READ);
   if (whole == 0) {
     return region;
   }
-  // One mapping is guarded at a time. Its pages come in as the text is first
-  // read: at each fault the system maps the cached pages around it as well
-  // (64 KiB on Linux), which takes less time than MAP_POPULATE's setting up
-  // every page one by one when mapping.
-  if (mapped_begin.load() == nullptr && guard_mapping() &&
-      mmap(region, whole, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) != MAP_FAILED) {
-    mapped_end.store(region + whole);
-    mapped_begin.store(region);
-    return region;
+  // One mapping is guarded at a time, with a descriptor of its own, so that
+  // the handler can ask the file's length. Its pages come in as the text is
+  // first read: at each fault the system maps the cached pages around it as
+  // well (64 KiB on Linux), which takes less time than MAP_POPULATE's
+  // setting up every page one by one when mapping.
+  if (mapped_begin.load() == nullptr && guard_mapping()) {
+    const int own_fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own_fd >= 0 &&
+        mmap(region, whole, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) != MAP_FAILED) {
+      mapped_fd.store(own_fd);
+      mapped_lost.store(false);
+      mapped_end.store(region + whole);
+      mapped_begin.store(region);
+      return region;
+    }
+    if (own_fd >= 0) {
+      close(own_fd);
+    }
   }
   // The file cannot be mapped (some file systems cannot): read it instead,
   // into fresh pages where the failed mapping may have left none.
@@ -180,25 +220,39 @@ char* map_playlist(int fd, std::size_t length) {
     munmap(region, size);
     return nullptr;
   }
-  read_at(fd, region, whole, 0);
+  if (!read_at(fd, region, whole, 0)) {
+    munmap(region, size);
+    read_failed = true;
+    return nullptr;
+  }
   mprotect(region, whole, PROT_READ);
   return region;
 }
 
 }  // namespace
 
-const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept {
+const char* load_playlist_memory(PlaylistFile file, std::size_t length,
+                                 bool& read_failed) noexcept {
   auto fd = static_cast<int>(file.handle);
+  read_failed = false;
   if (length >= kMappedFrom) {
-    return map_playlist(fd, length);
+    return map_playlist(fd, length, read_failed);
   }
   auto* text = static_cast<char*>(std::malloc(length + 1));
   if (text == nullptr) {
     return nullptr;
   }
-  std::size_t got = read_at(fd, text, length, 0);
-  std::memset(text + got, 0, length + 1 - got);
+  if (!read_at(fd, text, length, 0)) {
+    std::free(text);
+    read_failed = true;
+    return nullptr;
+  }
+  text[length] = '\0';
   return text;
+}
+
+bool playlist_memory_lost(const char* memory) noexcept {
+  return memory != nullptr && memory == mapped_begin.load() && mapped_lost.load();
 }
 
 void free_playlist_memory(const char* memory, std::size_t length) noexcept {
@@ -213,8 +267,27 @@ void free_playlist_memory(const char* memory, std::size_t length) noexcept {
   if (mapped_begin.load() == region) {
     mapped_begin.store(nullptr);
     mapped_end.store(nullptr);
+    close(mapped_fd.exchange(-1));
   }
   munmap(region, mapping_size(length, page_bytes.load()));
+}
+
+void keep_running_when_writes_fail() noexcept {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+std::string shown_name(std::string_view name) {
+  static const bool terminal = isatty(STDOUT_FILENO) != 0;
+  std::string shown(name);
+  if (terminal) {
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        c = '?';
+      }
+    }
+  }
+  return shown;
 }
 
 namespace {

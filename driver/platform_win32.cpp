@@ -28,8 +28,11 @@ int list_channel_folder(std::vector<std::string>& names) {
   do {
     names.push_back(utf8_from_utf16(std::wstring_view(found.cFileName)));
   } while (FindNextFileW(search, &found));
+  // The search ends with ERROR_NO_MORE_FILES; anything else (a disk or
+  // network error) broke it off, and the entries after are unknown.
+  const bool whole = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(search);
-  return 0;
+  return whole ? 0 : 1;
 }
 
 namespace {
@@ -63,7 +66,9 @@ void close_playlist_file(PlaylistFile file) {
   CloseHandle(as_handle(file));
 }
 
-const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept {
+const char* load_playlist_memory(PlaylistFile file, std::size_t length,
+                                 bool& read_failed) noexcept {
+  read_failed = false;
   auto* text = static_cast<char*>(std::malloc(length + 1));
   if (text == nullptr) {
     return nullptr;
@@ -73,8 +78,13 @@ const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept
   while (got < length) {
     DWORD n = 0;
     auto want = static_cast<DWORD>(std::min(length - got, kMostPerRead));
-    if (!ReadFile(as_handle(file), text + got, want, &n, nullptr) || n == 0) {
-      break;
+    if (!ReadFile(as_handle(file), text + got, want, &n, nullptr)) {
+      std::free(text);
+      read_failed = true;
+      return nullptr;
+    }
+    if (n == 0) {
+      break;  // the file got shorter since it was measured
     }
     got += n;
   }
@@ -82,8 +92,18 @@ const char* load_playlist_memory(PlaylistFile file, std::size_t length) noexcept
   return text;
 }
 
+bool playlist_memory_lost(const char* /*memory*/) noexcept {
+  return false;  // read, never mapped: a failed read is known when loading
+}
+
 void free_playlist_memory(const char* memory, std::size_t /*length*/) noexcept {
   std::free(const_cast<char*>(memory));
+}
+
+void keep_running_when_writes_fail() noexcept {}
+
+std::string shown_name(std::string_view name) {
+  return std::string(name);
 }
 
 namespace {

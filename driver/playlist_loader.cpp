@@ -22,11 +22,12 @@ LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t len
     return kNoMemory;
   }
   auto size = static_cast<std::size_t>(length);
+  bool read_failed = false;
   std::unique_ptr<const char[], PlaylistMemoryDeleter> text(
-      platform::load_playlist_memory(file, size), PlaylistMemoryDeleter{size});
+      platform::load_playlist_memory(file, size, read_failed), PlaylistMemoryDeleter{size});
   platform::close_playlist_file(file);
   if (!text) {
-    return kNoMemory;
+    return read_failed ? kReadFailed : kNoMemory;
   }
   buffer.length = size;
   buffer.text = std::move(text);

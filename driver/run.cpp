@@ -9,6 +9,7 @@ namespace m3u2lst {
 
 int process_playlists(const std::vector<std::string>& table) {
   int status = 0;
+  ListSession session;
   for (const std::string& path : table) {
     PlaylistBuffer buffer;
     LoadResult loaded = load_playlist(path, buffer);
@@ -19,10 +20,12 @@ int process_playlists(const std::vector<std::string>& table) {
     if (loaded == kNoMemory) {
       return 1;
     }
-    if (convert_playlist(buffer.text.get(), buffer.length) == 0) {
-      platform::print(fill_line(kSaveSuccessLine, path));
-    } else {
-      platform::print(fill_line(kSaveFailureLine, path));
+    // A file not read whole is not saved whole, whatever its records did.
+    bool saved = loaded == kLoaded &&
+                 convert_playlist(buffer.text.get(), buffer.length, session) == 0 &&
+                 !platform::playlist_memory_lost(buffer.text.get());
+    platform::print(fill_line(saved ? kSaveSuccessLine : kSaveFailureLine, path));
+    if (!saved) {
       status = 1;
     }
   }
@@ -32,10 +35,13 @@ int process_playlists(const std::vector<std::string>& table) {
 int run_channel_folder() noexcept {
   try {
     std::vector<std::string> table;
-    if (scan_channel_folder(table) != 0) {
+    const int scanned = scan_channel_folder(table);
+    if (scanned < 0) {
       return 1;
     }
-    return process_playlists(table);
+    // A listing broken off on the way: what it listed is processed all the same.
+    const int processed = process_playlists(table);
+    return scanned != 0 ? 1 : processed;
   } catch (const std::bad_alloc&) {
     // The file table itself could not grow: nothing more can be done safely.
     return 1;

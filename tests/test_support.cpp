@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -11,6 +12,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,8 +94,9 @@ fs::path program_path() {
 
 #ifdef _WIN32
 
-RunningProgram start_program(const fs::path& folder, Start how) {
-  if (how != Start::kPlain) {
+RunningProgram start_program(const fs::path& folder, Start how,
+                             const std::vector<std::string>& strace_options) {
+  if (how != Start::kPlain || !strace_options.empty()) {
     throw std::runtime_error("only plain runs are supported here");
   }
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -158,36 +161,86 @@ std::string console_line(const std::string& text) {
 
 namespace {
 
-/// Makes every later fsync and fdatasync of this process and the program it
-/// runs next fail with EIO. Returns false where seccomp filters are missing.
-bool fail_flushes() {
+/// Makes every later call of this process, and of the program it runs next,
+/// to one of the system calls `numbers` fail with EIO. Returns false where
+/// seccomp filters are missing.
+bool fail_calls(std::initializer_list<long> numbers) {
 #if defined(__linux__) && defined(__x86_64__)
-  struct sock_filter filter[] = {
+  std::vector<sock_filter> filter = {
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 2, 0),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 1, 0),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
   };
-  struct sock_fprog program = {sizeof filter / sizeof filter[0], filter};
+  // Each number that matches jumps over the ones after it, and the allow.
+  auto after = static_cast<std::uint8_t>(numbers.size());
+  for (long number : numbers) {
+    filter.push_back(
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(number), after, 0));
+    --after;
+  }
+  filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+  filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
+  struct sock_fprog program = {static_cast<unsigned short>(filter.size()), filter.data()};
   return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
          prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 #else
+  (void)numbers;
   return false;
 #endif
 }
 
+/// Sets up the fault `how` names in the child about to run the program.
+/// Returns false when it cannot be had here.
+bool make_fault(Start how) {
+  switch (how) {
+#if defined(__linux__)
+    case Start::kFlushFails:
+      return fail_calls({SYS_fsync, SYS_fdatasync});
+    case Start::kFolderFlushFails:
+      return fail_calls({SYS_fsync});
+    case Start::kListingFails:
+      return fail_calls({SYS_getdents64});
+#endif
+    case Start::kFewDescriptors: {
+      const rlimit few{16, 16};
+      return setrlimit(RLIMIT_NOFILE, &few) == 0;
+    }
+    case Start::kLittleAddressSpace: {
+      const rlimit little{64 << 20, 64 << 20};
+      return setrlimit(RLIMIT_AS, &little) == 0;
+    }
+    case Start::kPlain:
+    case Start::kAsNobody:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
-RunningProgram start_program(const fs::path& folder, Start how) {
+RunningProgram start_program(const fs::path& folder, Start how,
+                             const std::vector<std::string>& strace_options) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     throw std::runtime_error("pipe failed");
   }
   const std::string program = program_path().string();
+  std::vector<std::string> command;
+  if (how == Start::kAsNobody) {
+    command = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  if (!strace_options.empty()) {
+    command.insert(command.end(), {kStrace, "-f", "-qq", "-o", "/dev/null"});
+    command.insert(command.end(), strace_options.begin(), strace_options.end());
+  }
+  command.push_back(program);
+  std::vector<char*> arguments;
+  for (std::string& argument : command) {
+    arguments.push_back(argument.data());
+  }
+  arguments.push_back(nullptr);
   pid_t child = fork();
   if (child == 0) {
     int no_input = open("/dev/null", O_RDONLY);
@@ -195,17 +248,19 @@ RunningProgram start_program(const fs::path& folder, Start how) {
         chdir(folder.c_str()) != 0) {
       _exit(127);
     }
+    close(no_input);
     close(pipe_ends[0]);
     close(pipe_ends[1]);
-    if (how == Start::kFlushFails && !fail_flushes()) {
+    if (!make_fault(how)) {
       _exit(126);
     }
-    if (how == Start::kAsNobody) {
-      execl(kSetpriv, kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", program.c_str(),
-            static_cast<char*>(nullptr));
-    } else {
-      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    if (!strace_options.empty()) {
+      // LeakSanitizer cannot look for leaks in a traced process and would
+      // end it with a failing status instead.
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
     }
+    execv(arguments[0], arguments.data());
     _exit(127);
   }
   close(pipe_ends[1]);
@@ -260,8 +315,9 @@ std::string run_console(std::initializer_list<std::string> names,
   return out + console_line(kClosingLine);
 }
 
-RunResult run_program(const fs::path& folder, Start how) {
-  return finish_program(start_program(folder, how));
+RunResult run_program(const fs::path& folder, Start how,
+                      const std::vector<std::string>& strace_options) {
+  return finish_program(start_program(folder, how, strace_options));
 }
 
 }  // namespace m3u2lst::testing

@@ -63,19 +63,38 @@ struct RunningProgram {
 inline constexpr char kSetpriv[] = "/usr/bin/setpriv";
 
 /// How a run is started: as it is; as the user nobody (POSIX, as root,
-/// through setpriv); or with every fsync and fdatasync failing with EIO, as
-/// on a failing disk (Linux, through a seccomp filter).
-enum class Start { kPlain, kAsNobody, kFlushFails };
+/// through setpriv); with every call of a kind failing with EIO, as on a
+/// failing disk (Linux x86-64, through a seccomp filter): every fsync and
+/// fdatasync, every fsync alone (the folder's flush), or every getdents64
+/// (the folder's listing); or with few file descriptors
+/// (16), or little address space (64 MiB), to be had (POSIX, through setrlimit).
+enum class Start {
+  kPlain,
+  kAsNobody,
+  kFlushFails,
+  kFolderFlushFails,
+  kListingFails,
+  kFewDescriptors,
+  kLittleAddressSpace
+};
+
+/// Where the tests find strace, to inject faults into chosen calls.
+inline constexpr char kStrace[] = "/usr/bin/strace";
 
 /// Starts the built program in `folder` with no console input (so the closing
-/// prompt does not wait), as `how` says. Throws when it cannot be started.
-RunningProgram start_program(const std::filesystem::path& folder, Start how = Start::kPlain);
+/// prompt does not wait), as `how` says; with `strace_options` (such as
+/// {"-P", path, "-e", "inject=pread64:error=EIO"}), under strace with them.
+/// Throws when it cannot be started. A start that cannot make its fault
+/// happen ends with status 126.
+RunningProgram start_program(const std::filesystem::path& folder, Start how = Start::kPlain,
+                             const std::vector<std::string>& strace_options = {});
 
 /// Collects a started run's standard output and waits for it to end.
 RunResult finish_program(const RunningProgram& running);
 
 /// start_program and finish_program in one.
-RunResult run_program(const std::filesystem::path& folder, Start how = Start::kPlain);
+RunResult run_program(const std::filesystem::path& folder, Start how = Start::kPlain,
+                      const std::vector<std::string>& strace_options = {});
 
 /// The folder prefix and line end the program prints on this platform.
 std::string folder_prefix();
