@@ -6,6 +6,11 @@
 #include "driver.hpp"
 #include "platform.hpp"
 
+// The program's version, kept in the binary for `strings m3u2lst | grep`:
+// the program reads no argument, so none prints it.
+extern const char kM3u2lstVersion[];
+const char kM3u2lstVersion[] = "m3u2lst version " M3U2LST_VERSION;
+
 int main() {
   m3u2lst::platform::use_utf8_console();
   m3u2lst::platform::keep_running_when_writes_fail();
