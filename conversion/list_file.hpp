@@ -15,13 +15,14 @@ struct ListFile {
   bool locked = false;  // this opening holds the list's lock
 };
 
-/// Opens `name` for appending in binary mode, creating it when absent, then
+/// Opens the channel list, "iptv.lst" in the working directory, for
+/// appending in binary mode, creating it when absent, then
 /// takes the list's exclusive lock, waiting while another run holds it, so
 /// that runs sharing a list take turns at it. A file system that has no
 /// locks is used without one. The lock never keeps a player from reading
 /// the list. Never blocks on the open itself (a FIFO without a reader cannot
 /// be opened). Returns 0, or -1.
-int open_list(const char* name, ListFile& file);
+int open_list(ListFile& file);
 
 /// Appends `size` bytes at the list's end, in as many writes as it takes (a
 /// system writes at most so many bytes a call). Stops at the first write

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "list_file.hpp"
+#include "playlist_conversion.hpp"
 
 namespace m3u2lst::list_file {
 
@@ -51,10 +52,10 @@ constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
 
 }  // namespace
 
-int open_list(const char* name, ListFile& file) {
+int open_list(ListFile& file) {
   // O_APPEND: each write goes to the end of the list, whoever else appends.
   // O_NONBLOCK only for the open itself, so a FIFO cannot make it wait.
-  int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  int fd = open(kChannelListName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
     return -1;
   }

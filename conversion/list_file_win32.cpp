@@ -3,10 +3,9 @@
 
 #include <algorithm>
 #include <limits>
-#include <new>
-#include <string>
 
 #include "list_file.hpp"
+#include "playlist_conversion.hpp"
 
 namespace m3u2lst::list_file {
 
@@ -16,21 +15,18 @@ HANDLE as_handle(ListFile file) {
   return reinterpret_cast<HANDLE>(file.handle);
 }
 
-/// `text`, UTF-8, as UTF-16 in `wide`. Returns false for text that is not
-/// UTF-8 or when memory runs out.
-bool wide_from_utf8(const char* text, std::wstring& wide) {
-  int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-  if (length <= 0) {
-    return false;
-  }
-  try {
-    wide.resize(static_cast<std::size_t>(length));
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), length) ==
-         length;
-}
+/// kChannelListName as the wide calls take it.
+constexpr wchar_t kListName[] = L"iptv.lst";
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < sizeof kChannelListName; ++i) {
+        if (kListName[i] != static_cast<wchar_t>(kChannelListName[i])) {
+          return false;
+        }
+      }
+      return sizeof kListName / sizeof kListName[0] == sizeof kChannelListName;
+    }(),
+    "the list's wide name differs from its name");
 
 /// The byte the list's lock covers: far beyond any data a list will hold, so
 /// that a player reading the list is never kept from it. Locks on Windows
@@ -55,19 +51,15 @@ bool lock_list(HANDLE handle) {
 
 }  // namespace
 
-int open_list(const char* name, ListFile& file) {
+int open_list(ListFile& file) {
   // Append access without FILE_WRITE_DATA: the system puts every write at
   // the end of the list, whoever else appends. LockFileEx needs read or
   // write access to the data as well: read access it is, which keeps the
-  // appending, and which every reader's sharing allows.
-  // The wide call, so that the name (UTF-8) and the working folder may be in
-  // any script, whatever the system's ANSI code page.
-  std::wstring wide_name;
-  if (!wide_from_utf8(name, wide_name)) {
-    return -1;
-  }
+  // appending, and which every reader's sharing allows. The wide call, so
+  // that the working folder may be named in any script, whatever the
+  // system's ANSI code page.
   HANDLE handle = CreateFileW(
-      wide_name.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      kListName, FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return -1;

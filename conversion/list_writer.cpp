@@ -67,8 +67,12 @@ int convert_playlist(const char* text, std::size_t length) {
 
 int convert_playlist(const char* text, std::size_t length, ListSession& session) {
   list_file::ListFile list;
-  if (list_file::open_list(kChannelListName, list) != 0) {
-    std::fputs(kListCannotOpenMessage, stdout);
+  if (list_file::open_list(list) != 0) {
+    if (session.print != nullptr) {
+      session.print(kListCannotOpenMessage);
+    } else {
+      std::fputs(kListCannotOpenMessage, stdout);
+    }
     return -1;
   }
   int result;

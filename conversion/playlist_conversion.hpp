@@ -129,9 +129,11 @@ std::string convert_text(std::string_view text,
                          PlaylistScanner::Searches searches = PlaylistScanner::Searches::kFastest);
 
 /// What the saves of one run share: whether the working folder, which holds
-/// the list's name, has been flushed to stable storage.
+/// the list's name, has been flushed to stable storage; and the way the
+/// run's console lines are printed, if not on standard output through stdio.
 struct ListSession {
   bool folder_flushed = false;
+  void (*print)(std::string_view text) noexcept = nullptr;
 };
 
 /// Converts the zero-terminated playlist `text` (read only; the caller owns it)
@@ -144,7 +146,7 @@ struct ListSession {
 /// earlier save of `session` flushed it.
 /// Returns 0 when every record was written and is on stable storage, and the
 /// list closed cleanly. Returns -1 after printing "The SaveFile cannot
-/// opened\n" on standard output when the list cannot be opened, and -1 (with
+/// opened\n" (through `session.print`) when the list cannot be opened, and -1 (with
 /// no message) when a write, a flush or the close fails or memory runs out.
 int convert_playlist(const char* text, std::size_t length, ListSession& session);
 

@@ -4,13 +4,6 @@
 
 namespace m3u2lst {
 
-std::string fill_line(std::string_view line, std::string_view value) {
-  const std::size_t at = line.find("%s");
-  return std::string(line.substr(0, at))
-      .append(platform::shown_name(value))
-      .append(line.substr(at + 2));
-}
-
 bool is_playlist_name(std::string_view name) {
   return name.find(".m3u") != std::string_view::npos || name.find(".txt") != std::string_view::npos;
 }
@@ -27,9 +20,9 @@ int scan_channel_folder(std::vector<std::string>& table) {
     const std::string& name = names[i];
     if (is_playlist_name(name)) {
       table.push_back(platform::kChannelFolderPrefix + name);
-      platform::print(fill_line(kListedLine, table.back()));
+      print_line(kListedLine, table.back());
     } else {
-      platform::print(fill_line(kNotNeededLine, name));
+      print_line(kNotNeededLine, name);
     }
   }
   return listed;

@@ -9,22 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "console_lines.hpp"
 #include "platform.hpp"
 
 namespace m3u2lst {
-
-/// Console lines of a run, printed exactly as they stand.
-inline constexpr char kNoMatchingFileLine[] = "Find no matching file!\n";
-inline constexpr char kListedLine[] = "name=%s\n";
-inline constexpr char kNotNeededLine[] = "Not need analysis %s file!\n";
-inline constexpr char kOpenFailureLine[] = "Open %s failure!\n";
-inline constexpr char kSaveSuccessLine[] = "Save %s sucessful!\n";
-inline constexpr char kSaveFailureLine[] = "Save %s failure!\n";
-inline constexpr char kClosingLine[] = "Parse file success,Press any key to exit\n";
-
-/// `line` (one of the lines above) with its "%s" replaced by `value`, a name
-/// or path, as platform::shown_name shows it.
-std::string fill_line(std::string_view line, std::string_view value);
 
 /// Match test: a folder entry is a playlist when its name contains ".m3u" or
 /// ".txt" anywhere, case-sensitive.

@@ -70,8 +70,8 @@ void keep_running_when_writes_fail() noexcept;
 /// keep the exact bytes.
 std::string shown_name(std::string_view name);
 
-/// Writes `text`, a piece of the console report, to standard output, after
-/// whatever the C runtime still holds for it. On Windows each "\n" goes out
+/// Writes `text`, a piece of the console report, to standard output: every
+/// console line of the program leaves it this way. On Windows each "\n" goes out
 /// as CR LF, as in text mode; to a console the bytes go as they are, UTF-8,
 /// not through the C runtime, which may re-encode them in the ANSI code page.
 /// Failures are not reported.

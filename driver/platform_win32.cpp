@@ -213,7 +213,6 @@ void print(std::string_view text) noexcept {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return;
   }
-  std::fflush(stdout);  // what the conversion printed comes first
   // Cut only at line ends, so no UTF-8 sequence is split between writes.
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());

@@ -10,11 +10,12 @@ namespace m3u2lst {
 int process_playlists(const std::vector<std::string>& table) {
   int status = 0;
   ListSession session;
+  session.print = platform::print;
   for (const std::string& path : table) {
     PlaylistBuffer buffer;
     LoadResult loaded = load_playlist(path, buffer);
     if (loaded == kCannotOpen) {
-      platform::print(fill_line(kOpenFailureLine, path));
+      print_line(kOpenFailureLine, path);
       return 1;
     }
     if (loaded == kNoMemory) {
@@ -24,7 +25,7 @@ int process_playlists(const std::vector<std::string>& table) {
     bool saved = loaded == kLoaded &&
                  convert_playlist(buffer.text.get(), buffer.length, session) == 0 &&
                  !platform::playlist_memory_lost(buffer.text.get());
-    platform::print(fill_line(saved ? kSaveSuccessLine : kSaveFailureLine, path));
+    print_line(saved ? kSaveSuccessLine : kSaveFailureLine, path);
     if (!saved) {
       status = 1;
     }
