@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Times the whole program against cat copying the same playlist, in a
-memory-backed folder. After one warm-up pair, the two take turns, so both see
-the same machine; each pair gives one ratio, and the median of those ratios is
+"""Times the whole program against cat copying the same playlists, and
+against the floor probe (bench/floor_probe.cpp: what a run costs when the
+conversion costs nothing), in a memory-backed folder: one playlist of a
+hundredth, a tenth and all of --mib, and a folder of 30 playlists of 50 KB.
+After one warm-up round, the three take turns at going first, so all see the
+same machine; each round gives one ratio, and the median of those ratios is
 the figure. Also prints each command's slowest run against its own median (a
-stall shows there, and where the slowest run of the program spent its time when
-it stalled), the program's peak memory against the file's size, how the
-time grows with ten times the input, and whether the program's channel list
-equals the plain model's.
+stall shows there, and where the slowest run of the program spent its time
+when it stalled), the program's peak memory against the largest playlist's
+size, how the time grows with ten times the input, and whether the program's
+channel list equals the plain model's.
 
   bench/compare_with_cat.py --build build-bench [--mib 200] [--runs 15]
 """
@@ -34,55 +37,71 @@ def timed(command, cwd, stdout=subprocess.DEVNULL):
     return seconds, usage.ru_maxrss * 1024, usage.ru_utime, usage.ru_stime
 
 
-def measure(build, folder, mib, line_ends, runs):
-    work = os.path.join(folder, f"{line_ends}-{mib}")
+def measure(build, folder, label, line_ends, sizes_mib, runs):
+    """Times the program on a channel folder of fresh playlists of `sizes_mib`
+    against cat and the floor probe on the same files."""
+    work = os.path.join(folder, f"{line_ends}-{label}")
     channels = os.path.join(work, "iptv channel")
     os.makedirs(channels)
-    playlist = os.path.join(channels, "playlist.m3u")
-    subprocess.run([os.path.join(build, "make_playlist"), str(mib), line_ends, playlist], check=True)
-    size = os.path.getsize(playlist)
+    playlists = []
+    for i, mib in enumerate(sizes_mib):
+        playlist = os.path.join(channels, f"playlist{i:02}.m3u")
+        subprocess.run([os.path.join(build, "make_playlist"), str(mib), line_ends, playlist,
+                        str(2026 + i)], check=True)
+        playlists.append(playlist)
+    size = sum(os.path.getsize(p) for p in playlists)
     program = os.path.abspath(os.path.join(build, "m3u2lst"))
+    probe = os.path.abspath(os.path.join(build, "floor_probe"))
     listing = os.path.join(work, "iptv.lst")
     copy = os.path.join(work, "copy")
+    floor_out = os.path.join(work, "floor")
 
-    # Each command's output of the pair before is removed just before the
-    # command runs, and the two take turns at going first. On a virtual
+    # Each command's output of the round before is removed just before the
+    # command runs, and the commands take turns at going first. On a virtual
     # machine that hands freed memory back to its host, memory freed a moment
     # before is fast to write, and the rest is slow at its first touch (many
-    # times the run's usual time): removing both outputs at once and always
-    # running cat first gave the second command, whichever it was, most of
-    # the slow runs.
+    # times the run's usual time): removing every output at once and always
+    # running cat first gave the command that ran second most of the slow
+    # runs. The playlists are written fresh for each measurement: pages of
+    # an old file in /dev/shm can fault far more often on these machines.
     def run_cat():
         if os.path.exists(copy):
             os.remove(copy)
         with open(copy, "wb") as out:
-            return timed(["cat", playlist], work, stdout=out)[0]
+            return timed(["cat"] + playlists, work, stdout=out)[0]
 
     def run_program():
         if os.path.exists(listing):
             os.remove(listing)
         return timed([program], work)
 
-    def pair(program_first):
-        if program_first:
-            program_run = run_program()
-            cat_seconds = run_cat()
-        else:
-            cat_seconds = run_cat()
-            program_run = run_program()
-        return program_run, cat_seconds
+    def run_floor():
+        if os.path.exists(floor_out):
+            os.remove(floor_out)
+        return timed([probe, floor_out] + playlists, work)[0]
 
-    pair(False)  # warm-up: the file in the page cache, the programs loaded
-    program_runs, cat_times = [], []
+    commands = [run_program, run_cat, run_floor]
+
+    def round_of(first):
+        results = {}
+        for k in range(3):
+            command = commands[(first + k) % 3]
+            results[command] = command()
+        return results[run_program], results[run_cat], results[run_floor]
+
+    round_of(1)  # warm-up: the files in the page cache, the programs loaded
+    program_runs, cat_times, floor_times = [], [], []
     for run in range(runs):
-        program_run, cat_seconds = pair(run % 2 == 0)
+        program_run, cat_seconds, floor_seconds = round_of(run % 3)
         program_runs.append(program_run)
         cat_times.append(cat_seconds)
+        floor_times.append(floor_seconds)
     program_times = [r[0] for r in program_runs]
 
     expected = os.path.join(work, "expected.lst")
     with open(expected, "wb") as out:
-        subprocess.run([os.path.join(build, "model_convert"), playlist], stdout=out, check=True)
+        for playlist in playlists:
+            subprocess.run([os.path.join(build, "model_convert"), playlist], stdout=out, check=True)
     identical = subprocess.run(["cmp", "-s", listing, expected]).returncode == 0
     shutil.rmtree(work)
     program_median = statistics.median(program_times)
@@ -94,6 +113,7 @@ def measure(build, folder, mib, line_ends, runs):
         "program": program_median,
         "cat": cat_median,
         "ratio": statistics.median(p / c for p, c in zip(program_times, cat_times)),
+        "floor": statistics.median(f / c for f, c in zip(floor_times, cat_times)),
         "program slowest": max(program_times) / program_median,
         "cat slowest": max(cat_times) / cat_median,
         "stalls": sum(t > STALL * program_median for t in program_times),
@@ -117,17 +137,21 @@ def main():
                         help="where to work (memory-backed by default)")
     args = parser.parse_args()
 
+    # One playlist of a hundredth, a tenth and all of --mib, and a folder of
+    # 30 playlists of 50 KB, where starting the program weighs most.
+    cases = [(f"{mib:g} MiB", [mib]) for mib in (args.mib / 100, args.mib / 10, args.mib)]
+    cases.append(("30 x 50 KB", [50 / 1024] * 30))
     with tempfile.TemporaryDirectory(prefix="m3u2lst-bench-", dir=args.folder) as folder:
-        print(f"{'playlist':>16} {'m3u2lst':>8} {'cat':>7} {'ratio':>6} "
+        print(f"{'playlists':>17} {'m3u2lst':>8} {'cat':>7} {'ratio':>6} {'floor':>6} "
               f"{'slowest/median':>15} {'stalls':>8} {'peak memory':>23} {'list':>9}")
         results = {}
         for line_ends in ("crlf", "lf"):
-            for mib in (args.mib // 10, args.mib):
-                r = measure(args.build, folder, mib, line_ends, args.runs)
-                results[(line_ends, mib)] = r
-                over = (r["peak"] - r["size"]) / 2**20
-                print(f"{line_ends:>5} {r['size'] / 2**20:7.1f} MiB {r['program']:7.3f}s "
-                      f"{r['cat']:6.3f}s {r['ratio']:5.2f}x "
+            for label, sizes in cases:
+                r = measure(args.build, folder, label.replace(" ", ""), line_ends, sizes, args.runs)
+                results[(line_ends, label)] = r
+                over = (r["peak"] - max(sizes) * 2**20) / 2**20
+                print(f"{line_ends:>5} {label:>11} {r['program']:7.4f}s "
+                      f"{r['cat']:6.4f}s {r['ratio']:5.2f}x {r['floor']:5.2f}x "
                       f"{r['program slowest']:6.2f} / {r['cat slowest']:4.2f}  "
                       f"{r['stalls']:2} / {r['cat stalls']:<2}  "
                       f"{r['peak'] / 2**20:7.1f} MiB (file {over:+6.1f}) "
@@ -136,13 +160,15 @@ def main():
                     (su, ss), (mu, ms) = r["slowest cpu"], r["middle cpu"]
                     print(f"{'':>5} m3u2lst's slowest run: user {su:.3f}s, system {ss:.3f}s; "
                           f"its middle run: user {mu:.3f}s, system {ms:.3f}s")
-        print(f"ratio: median over the {args.runs} pairs of m3u2lst's time over cat's; "
-              f"slowest/median: m3u2lst / cat; stalls: runs over {STALL}x their command's "
-              f"median, m3u2lst / cat; peak memory: m3u2lst's largest resident size, which "
-              f"cannot show less than the about 13 MiB that this script's process held before "
-              f"it became the program")
+        print(f"ratio: median over the {args.runs} rounds of m3u2lst's time over cat's; "
+              f"floor: the same for bench/floor_probe (maps, one memchr pass, writes 0.8x "
+              f"the size); slowest/median: m3u2lst / cat; stalls: runs over {STALL}x their "
+              f"command's median, m3u2lst / cat; peak memory: m3u2lst's largest resident size, "
+              f"against its largest playlist, which cannot show less than the about 13 MiB "
+              f"that this script's process held before it became the program")
         for line_ends in ("crlf", "lf"):
-            small, large = results[(line_ends, args.mib // 10)], results[(line_ends, args.mib)]
+            small = results[(line_ends, f"{args.mib / 10:g} MiB")]
+            large = results[(line_ends, f"{args.mib:g} MiB")]
             print(f"{line_ends}: 10x the input took {large['program'] / small['program']:.1f}x "
                   f"the time")
         if not all(r["identical"] for r in results.values()):

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "conversion/kernels.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "playlist_generator.hpp"
 
@@ -21,14 +22,12 @@ std::string make_text(std::size_t bytes, const char* eol) {
   return text;
 }
 
-using Searches = m3u2lst::PlaylistScanner::Searches;
-
-void convert(benchmark::State& state, const char* eol, Searches searches) {
+void convert(benchmark::State& state, const char* eol, const m3u2lst::Kernel* kernel) {
   const std::string text = make_text(static_cast<std::size_t>(state.range(0)), eol);
   m3u2lst::RecordChunk chunk;
   chunk.reserve((1 << 20) + 4096);
   for (auto _ : state) {
-    m3u2lst::PlaylistScanner scanner(text, searches);
+    m3u2lst::PlaylistScanner scanner(text, *kernel);
     bool more = true;
     while (more) {
       more = scanner.fill(chunk, 1 << 20);
@@ -39,26 +38,27 @@ void convert(benchmark::State& state, const char* eol, Searches searches) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
-// The fastest searches the processor allows (AVX2 where it has it), and the
-// plain ones every x86-64 processor has (SSE2), which others fall back to.
-void crlf_playlist(benchmark::State& state) {
-  convert(state, "\r\n", Searches::kFastest);
-}
-void lf_playlist(benchmark::State& state) {
-  convert(state, "\n", Searches::kFastest);
-}
-void crlf_playlist_plain(benchmark::State& state) {
-  convert(state, "\r\n", Searches::kPlain);
-}
-void lf_playlist_plain(benchmark::State& state) {
-  convert(state, "\n", Searches::kPlain);
-}
-
-BENCHMARK(crlf_playlist)->Arg(1 << 20)->Arg(16 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(lf_playlist)->Arg(1 << 20)->Arg(16 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(crlf_playlist_plain)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(lf_playlist_plain)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 
-BENCHMARK_MAIN();
+// Every kernel this processor can run, on CR LF and LF playlists:
+// crlf_playlist/avx2/67108864 and so on.
+int main(int argc, char** argv) {
+  for (const m3u2lst::Kernel& kernel : m3u2lst::all_kernels()) {
+    if (!kernel.supported()) {
+      continue;
+    }
+    for (const char* eol : {"\r\n", "\n"}) {
+      const std::string name =
+          std::string(eol[0] == '\r' ? "crlf_playlist/" : "lf_playlist/") + kernel.name;
+      auto* run = benchmark::RegisterBenchmark(name.c_str(), convert, eol, &kernel);
+      run->Unit(benchmark::kMillisecond)->Arg(64 << 20);
+      if (&kernel == &m3u2lst::fastest_kernel()) {
+        run->Arg(1 << 20)->Arg(16 << 20);
+      }
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

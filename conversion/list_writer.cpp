@@ -14,7 +14,7 @@ namespace {
 /// Records are gathered into chunks of about this size, and each chunk goes to
 /// the list in one write. A write therefore holds whole records only, and runs
 /// appending to the same list at once never mix bytes inside a record.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 18;
 
 /// Length of the whole records at the start of `written`: up to and including
 /// its last CR LF. A record holds no CR LF but its last two bytes.

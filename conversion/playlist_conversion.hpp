@@ -96,20 +96,23 @@ struct ScanState {
 
 }  // namespace detail
 
+/// A way to scan a playlist, for one instruction set (kernels.hpp); every
+/// kernel gives the same records.
+struct Kernel;
+
+/// The fastest kernel this processor can run.
+const Kernel& fastest_kernel() noexcept;
+
 /// Walks one playlist text from its start, entry by entry, and assembles the
 /// records of the kept entries. Work is linear in the length of the text,
 /// and each byte is looked at about once.
 class PlaylistScanner {
  public:
-  /// How the scanner searches the text: in the fastest way the processor
-  /// allows, or in the way every processor allows (which gives the same
-  /// records, and lets tests check that it does).
-  enum class Searches { kFastest, kPlain };
-
   /// `text` is the playlist; it ends at its first zero byte, if it holds one,
   /// and nothing after that byte is looked at. The scanner only reads it; it
-  /// must outlive the scanner.
-  explicit PlaylistScanner(std::string_view text, Searches searches = Searches::kFastest) noexcept;
+  /// must outlive the scanner. `kernel` scans it (tests pass each kernel in
+  /// turn; it must be one the processor can run).
+  explicit PlaylistScanner(std::string_view text, const Kernel& kernel = fastest_kernel()) noexcept;
 
   /// Appends to `out` the records of the next entries, one whole record at a
   /// time, until `out` holds at least `fill_to` bytes or the text is done.
@@ -119,14 +122,13 @@ class PlaylistScanner {
 
  private:
   detail::ScanState state_;
-  Searches searches_;
+  const Kernel* kernel_;
 };
 
 /// All the records of one playlist text (which ends at its first zero byte,
 /// if it holds one), as they would be appended to the channel list. Throws
 /// std::bad_alloc only when memory runs out.
-std::string convert_text(std::string_view text,
-                         PlaylistScanner::Searches searches = PlaylistScanner::Searches::kFastest);
+std::string convert_text(std::string_view text, const Kernel& kernel = fastest_kernel());
 
 /// What the saves of one run share: whether the working folder, which holds
 /// the list's name, has been flushed to stable storage; and the way the

@@ -1,23 +1,17 @@
 // The skip rule and the rtmp extraction, both over one URL line.
 #include <cstring>
 
-#include "byte_search.hpp"
+#include "marks.hpp"
 #include "playlist_conversion.hpp"
-#include "url_marks.hpp"
 
 namespace m3u2lst {
 
 UrlFacts read_url_facts(std::string_view url_line) {
-  using Marks = byte_search::Patterns<mark_start::Url, mark_start::Id, mark_start::IpOrAuth,
-                                      mark_start::EqualsRtmp, mark_start::SemicolonsRtmp>;
   UrlMarks marks;
-  for (std::size_t at = 0;; ++at) {
-    at = byte_search::find_first<Marks>(url_line.data(), url_line.size(), at);
-    if (at >= url_line.size()) {
-      return marks.facts();
-    }
+  for (std::size_t at = 0; at < url_line.size(); ++at) {
     marks.note(url_line.substr(at), at);
   }
+  return marks.facts();
 }
 
 int is_skipped_url(std::string_view url_line) {

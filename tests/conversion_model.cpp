@@ -1,5 +1,7 @@
 #include "conversion_model.hpp"
 
+#include "conversion/marks.hpp"
+
 namespace m3u2lst::testing {
 
 std::string model_records(const std::string& file_bytes) {
@@ -37,14 +39,28 @@ std::string model_records(const std::string& file_bytes) {
     url_end = last ? text.size() : content_end(url_end);
     std::string name = text.substr(comma + 1, name_end - comma - 1);
     std::string url = text.substr(url_begin, url_end - url_begin);
-    bool skipped =
-        url.find(".url") != npos ||
-        (url.find("?id") != npos && url.find("&ip") != npos && url.find("&auth") != npos);
+    // The marks' rules, read from the table of marks: one mark that skips
+    // alone, or all that skip together; else the first listed rtmp mark
+    // found cuts the line at its address.
+    bool skipped = false;
+    bool together = false;
+    bool all_together = true;
+    std::size_t address = npos;
+    for (const UrlMark& mark : kUrlMarks) {
+      const std::size_t at = url.find(mark.text);
+      if (mark.rule == MarkRule::kSkips) {
+        skipped = skipped || at != npos;
+      } else if (mark.rule == MarkRule::kSkipsWithOthers) {
+        together = true;
+        all_together = all_together && at != npos;
+      } else if (address == npos && at != npos) {
+        address = at + mark.address_at;
+      }
+    }
+    skipped = skipped || (together && all_together);
     if (!skipped) {
-      if (std::size_t at = url.find("=rtmp://"); at != npos) {
-        url = url.substr(at + 1);
-      } else if (std::size_t at2 = url.find(";;rtmp://"); at2 != npos) {
-        url = url.substr(at2 + 2);
+      if (address != npos) {
+        url = url.substr(address);
       }
       records += "<servername=>" + name + "</servername><serverurl=>" + url +
                  "</serverurl><servercategory=>TV</servercategory>\r\n";

@@ -5,11 +5,24 @@
 #include <cstring>
 #include <random>
 
+#include "conversion/kernels.hpp"
+#include "conversion/marks.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "test_support.hpp"
 
 namespace m3u2lst {
 namespace {
+
+/// Every kernel this processor can run, the portable one among them.
+std::vector<const Kernel*> runnable_kernels() {
+  std::vector<const Kernel*> kernels;
+  for (const Kernel& kernel : all_kernels()) {
+    if (kernel.supported()) {
+      kernels.push_back(&kernel);
+    }
+  }
+  return kernels;
+}
 
 std::string record(const std::string& name, const std::string& url) {
   return "<servername=>" + name + "</servername><serverurl=>" + url +
@@ -89,9 +102,10 @@ TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
       {"#EXTINF:-1,A\nhttp://p/x.url\r\n#EXTINF:-1,B\nu", record("B", "u")},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(convert_text(c.text), c.records) << ::testing::PrintToString(std::string(c.text));
-    EXPECT_EQ(convert_text(c.text, PlaylistScanner::Searches::kPlain), c.records)
-        << ::testing::PrintToString(std::string(c.text));
+    for (const Kernel* kernel : runnable_kernels()) {
+      EXPECT_EQ(convert_text(c.text, *kernel), c.records)
+          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
+    }
     EXPECT_EQ(testing::model_records(c.text), c.records)
         << ::testing::PrintToString(std::string(c.text));
   }
@@ -130,8 +144,9 @@ TEST(ConvertText, OneLineEndOrZeroAnywhereInALongPlaylistIsFound) {
            {std::string("\r"), std::string("\n"), std::string("\r\n"), std::string(1, '\0')}) {
         const std::string text = playlist.substr(0, at) + inserted + playlist.substr(at);
         const std::string records = testing::model_records(text);
-        ASSERT_EQ(convert_text(text), records) << "at " << at;
-        ASSERT_EQ(convert_text(text, PlaylistScanner::Searches::kPlain), records) << "at " << at;
+        for (const Kernel* kernel : runnable_kernels()) {
+          ASSERT_EQ(convert_text(text, *kernel), records) << kernel->name << " at " << at;
+        }
       }
     }
   }
@@ -157,6 +172,40 @@ TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
   EXPECT_EQ(is_skipped_url("http://a/p?ID=1&ip=2&auth=3"), 0);
   EXPECT_EQ(is_skipped_url("http://a/.URL"), 0);
   EXPECT_EQ(is_skipped_url(""), 0);
+}
+
+// Each mark of the table does what its rule says, wherever it stands.
+TEST(UrlMarks, EachMarkDoesWhatItsRuleSays) {
+  std::string all_together;
+  for (const UrlMark& mark : kUrlMarks) {
+    const std::string line = "http://h.example/p" + std::string(mark.text) + "x/y";
+    const std::size_t at = line.find(mark.text);
+    const UrlFacts facts = read_url_facts(line);
+    switch (mark.rule) {
+      case MarkRule::kSkips:
+        EXPECT_TRUE(facts.skipped) << mark.text;
+        break;
+      case MarkRule::kSkipsWithOthers:
+        EXPECT_FALSE(facts.skipped) << mark.text << " alone";
+        all_together += mark.text;
+        break;
+      case MarkRule::kRtmpAddress:
+        EXPECT_FALSE(facts.skipped) << mark.text;
+        EXPECT_EQ(facts.rtmp_offset, at + mark.address_at) << mark.text;
+        break;
+    }
+    // A mark cut short is no mark.
+    const std::string cut =
+        "http://h.example/p" + std::string(mark.text.substr(0, mark.text.size() - 1));
+    EXPECT_FALSE(read_url_facts(cut).skipped) << cut;
+    EXPECT_EQ(read_url_facts(cut).rtmp_offset, 0u) << cut;
+    // The scanner finds it in the URL line as well, in every kernel.
+    const std::string text = "#EXTINF:-1,A\r\n" + line + "\r\n";
+    for (const Kernel* kernel : runnable_kernels()) {
+      EXPECT_EQ(convert_text(text, *kernel), testing::model_records(text)) << kernel->name;
+    }
+  }
+  EXPECT_TRUE(read_url_facts("http://h.example/p" + all_together).skipped);
 }
 
 TEST(SkipRule, SeesTheUrlLineBeforeExtraction) {
@@ -217,9 +266,10 @@ TEST(ConvertText, MatchesTheRulesOnRandomPlaylists) {
     // The whole file: the text ends at its first zero byte, if it holds one.
     std::string file = testing::random_playlist(random, static_cast<std::size_t>(1 + round % 60));
     const std::string records = testing::model_records(file);
-    ASSERT_EQ(convert_text(file), records) << "playlist: " << ::testing::PrintToString(file);
-    ASSERT_EQ(convert_text(file, PlaylistScanner::Searches::kPlain), records)
-        << "plain searches, playlist: " << ::testing::PrintToString(file);
+    for (const Kernel* kernel : runnable_kernels()) {
+      ASSERT_EQ(convert_text(file, *kernel), records)
+          << kernel->name << ", playlist: " << ::testing::PrintToString(file);
+    }
   }
 }
 

@@ -1,8 +1,8 @@
 // Fuzzes the conversion of playlist text into records. Beyond "no crash", each
 // input's records must be whole and well formed, no more than its entry
 // markers, equal to what the plain model of the rules gives, the same with
-// the plain searches as with the fastest, and the same when assembled in
-// small chunks.
+// every kernel the processor can run, and the same when assembled in small
+// chunks.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/kernels.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "conversion_model.hpp"
 
@@ -69,8 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (records != m3u2lst::testing::model_records(std::string(file))) {
     fail("records differ from the model of the rules");
   }
-  if (m3u2lst::convert_text(file, m3u2lst::PlaylistScanner::Searches::kPlain) != records) {
-    fail("records found with plain searches differ");
+  for (const m3u2lst::Kernel& kernel : m3u2lst::all_kernels()) {
+    if (kernel.supported() && m3u2lst::convert_text(file, kernel) != records) {
+      std::fprintf(stderr, "conversion fuzzer: kernel %s:\n", kernel.name);
+      fail("records of a kernel differ from the fastest kernel's");
+    }
   }
 
   // Assembled a few records at a time, the records are the same.

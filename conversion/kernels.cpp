@@ -1,0 +1,75 @@
+// The list of kernels, and which of them this processor can run. Compiled
+// for every processor of its kind, unlike the kernels themselves.
+#include "kernels.hpp"
+
+#if (defined(__x86_64__) || defined(_M_X64)) && defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+namespace m3u2lst {
+
+namespace {
+
+bool always() {
+  return true;
+}
+
+#if defined(__x86_64__) || defined(_M_X64)
+#if defined(_MSC_VER) && !defined(__clang__)
+/// Whether cpuid leaf 7's EBX has the bits `leaf7_ebx_bits`, and the system
+/// saves the registers whose state bits (XCR0) `state` names.
+bool cpu_has(int leaf7_ebx_bits, unsigned long long state) {
+  int info[4];
+  __cpuid(info, 0);
+  if (info[0] < 7) {
+    return false;
+  }
+  __cpuid(info, 1);
+  if ((info[2] & (1 << 27)) == 0 || (_xgetbv(0) & state) != state) {
+    return false;
+  }
+  __cpuidex(info, 7, 0);
+  return (info[1] & leaf7_ebx_bits) == leaf7_ebx_bits;
+}
+bool has_avx2() {
+  static const bool avx2 = cpu_has(1 << 5, 0x6);
+  return avx2;
+}
+#else
+// These ask whether the system saves the registers, too.
+bool has_avx2() {
+  return __builtin_cpu_supports("avx2");
+}
+#endif
+#endif
+
+constexpr Kernel kKernels[] = {
+#if defined(__x86_64__) || defined(_M_X64)
+    {"avx2", has_avx2, kernels::fill_avx2},
+    {"sse2", always, kernels::fill_sse2},
+#endif
+#if defined(__aarch64__) || defined(_M_ARM64)
+    {"neon", always, kernels::fill_neon},
+#endif
+    {"portable", always, kernels::fill_portable},
+};
+
+}  // namespace
+
+std::span<const Kernel> all_kernels() noexcept {
+  return kKernels;
+}
+
+const Kernel& fastest_kernel() noexcept {
+  static const Kernel& fastest = []() -> const Kernel& {
+    for (const Kernel& kernel : kKernels) {
+      if (kernel.supported()) {
+        return kernel;
+      }
+    }
+    return kKernels[std::size(kKernels) - 1];
+  }();
+  return fastest;
+}
+
+}  // namespace m3u2lst
