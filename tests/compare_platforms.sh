@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Runs the Linux program and the Windows program (under Wine) on the same
-# folders and checks that they agree: the same console lines (apart from the
-# folder prefix and the console's line ends) and the same channel list bytes.
-#   tests/compare_platforms.sh LINUX_PROGRAM WINDOWS_PROGRAM
+# Runs the Linux program and another build of it on the same folders and
+# checks that they agree: the same console lines (apart from the folder prefix
+# and the console's line ends) and the same channel list bytes. The other is
+# the Windows program (an .exe, run under Wine) or the arm64 Linux program
+# (run under qemu-aarch64).
+#   tests/compare_platforms.sh LINUX_PROGRAM OTHER_PROGRAM
 set -euo pipefail
 linux_program=$(realpath "$1")
-windows_program=$(realpath "$2")
+other_program=$(realpath "$2")
 wine=${WINE:-/usr/lib/wine/wine64}
+qemu=${QEMU:-qemu-aarch64}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -73,6 +76,8 @@ run_in_copy() {
     # The Windows console writes CR LF; a line without it would show as a difference.
     grep -qv $'\r$' "$console" && echo "== a console line does not end in CR LF"
     sed -e 's/\r$//' -e 's#^\(name=\|Open \|Save \)\.\\iptv channel\\#\1./iptv channel/#' "$console"
+  elif [[ "$program" != "$linux_program" ]]; then
+    (cd "$copy" && "$qemu" -L /usr/aarch64-linux-gnu "$program" < /dev/null) || status=$?
   else
     (cd "$copy" && "$program" < /dev/null) || status=$?
   fi
@@ -103,7 +108,7 @@ for folder in "${folders[@]}"; do
     disk_linux="$work/disk.linux" disk_windows="$work/disk.windows"
   fi
   run_in_copy "$linux_program" "$work/$folder" "$disk_linux" > "$work/$folder.linux"
-  run_in_copy "$windows_program" "$work/$folder" "$disk_windows" > "$work/$folder.windows"
+  run_in_copy "$other_program" "$work/$folder" "$disk_windows" > "$work/$folder.windows"
   if [[ "$folder" == full-disk ]]; then
     # How much a write takes before the disk is full is the system's own (and
     # Wine's differs from Linux's): the consoles must agree, each list must
