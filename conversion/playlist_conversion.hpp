@@ -53,6 +53,12 @@ UrlFacts read_url_facts(std::string_view url_line);
 /// `line` must not be null. Never fails.
 void extract_rtmp_url(char* line);
 
+/// The fixed parts of a list record, around its name and its URL.
+inline constexpr std::string_view kRecordOpenTag = "<servername=>";
+inline constexpr std::string_view kRecordMiddleTag = "</servername><serverurl=>";
+inline constexpr std::string_view kRecordClosingTag =
+    "</serverurl><servercategory=>TV</servercategory>\r\n";
+
 /// Whole list records, gathered to be written together. It grows as records
 /// are added and keeps its memory when cleared.
 class RecordChunk {

@@ -28,13 +28,10 @@ char* RecordChunk::reserve(std::size_t n) {
 }
 
 void append_list_record(RecordChunk& out, std::string_view name, std::string_view url) {
-  constexpr std::string_view kOpenTag = "<servername=>";
-  constexpr std::string_view kMiddleTag = "</servername><serverurl=>";
-  constexpr std::string_view kClosingTag = "</serverurl><servercategory=>TV</servercategory>\r\n";
-  const std::size_t size =
-      kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
+  const std::size_t size = kRecordOpenTag.size() + name.size() + kRecordMiddleTag.size() +
+                           url.size() + kRecordClosingTag.size();
   char* at = out.reserve(size);
-  for (std::string_view field : {kOpenTag, name, kMiddleTag, url, kClosingTag}) {
+  for (std::string_view field : {kRecordOpenTag, name, kRecordMiddleTag, url, kRecordClosingTag}) {
     if (!field.empty()) {
       std::memcpy(at, field.data(), field.size());
       at += field.size();

@@ -37,9 +37,6 @@
 namespace m3u2lst::kernels {
 namespace {
 
-constexpr std::string_view kOpenTag = "<servername=>";
-constexpr std::string_view kMiddleTag = "</servername><serverurl=>";
-constexpr std::string_view kClosingTag = "</serverurl><servercategory=>TV</servercategory>\r\n";
 constexpr std::size_t npos = std::string_view::npos;
 
 /// Up to this many byte compares per byte, comparing is cheaper than the tables.
@@ -145,18 +142,18 @@ inline void copy_field(char* to, const char* from, std::size_t n, std::size_t re
 /// be read from the starts of `name` and `url`.
 inline void append_record(RecordChunk& out, std::string_view name, std::size_t name_readable,
                           std::string_view url, std::size_t url_readable) {
-  const std::size_t size =
-      kOpenTag.size() + name.size() + kMiddleTag.size() + url.size() + kClosingTag.size();
+  const std::size_t size = kRecordOpenTag.size() + name.size() + kRecordMiddleTag.size() +
+                           url.size() + kRecordClosingTag.size();
   char* at = out.reserve(size);
-  std::memcpy(at, kOpenTag.data(), kOpenTag.size());
-  at += kOpenTag.size();
+  std::memcpy(at, kRecordOpenTag.data(), kRecordOpenTag.size());
+  at += kRecordOpenTag.size();
   copy_field(at, name.data(), name.size(), name_readable);
   at += name.size();
-  std::memcpy(at, kMiddleTag.data(), kMiddleTag.size());
-  at += kMiddleTag.size();
+  std::memcpy(at, kRecordMiddleTag.data(), kRecordMiddleTag.size());
+  at += kRecordMiddleTag.size();
   copy_field(at, url.data(), url.size(), url_readable);
   at += url.size();
-  std::memcpy(at, kClosingTag.data(), kClosingTag.size());
+  std::memcpy(at, kRecordClosingTag.data(), kRecordClosingTag.size());
   out.commit(size);
 }
 

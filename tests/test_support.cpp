@@ -241,6 +241,10 @@ RunningProgram start_program(const fs::path& folder, Start how,
     arguments.push_back(argument.data());
   }
   arguments.push_back(nullptr);
+  // LeakSanitizer cannot look for leaks in a traced process and would end it
+  // with a failing status instead: under strace it is told not to.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  const std::string traced_asan_options = std::string(asan ? asan : "") + ":detect_leaks=0";
   pid_t child = fork();
   if (child == 0) {
     int no_input = open("/dev/null", O_RDONLY);
@@ -255,10 +259,7 @@ RunningProgram start_program(const fs::path& folder, Start how,
       _exit(126);
     }
     if (!strace_options.empty()) {
-      // LeakSanitizer cannot look for leaks in a traced process and would
-      // end it with a failing status instead.
-      const char* asan = std::getenv("ASAN_OPTIONS");
-      setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
+      setenv("ASAN_OPTIONS", traced_asan_options.c_str(), 1);
     }
     execv(arguments[0], arguments.data());
     _exit(127);
