@@ -57,15 +57,16 @@ struct Tables {
   std::uint8_t single_classes = 0;  // classes of one byte: any byte may follow
 };
 
-/// What one search stops at. Every search stops at a zero byte too, which
-/// ends the text.
+/// What a search stops at.
 struct Patterns {
-  /// The class budget: one bit of a byte for each class, so eight. A URL
-  /// line's search spends two (the zero byte with the line end, and the
-  /// entry marker) and one for each first byte of the URL marks (five: . ?
-  /// & = ;), which leaves one; a mark whose first byte another mark has
-  /// already costs none. Past the budget, pairs share the last class: the
-  /// search then stops at more places, and gives the same answers.
+  /// The class budget: one bit of a byte for each class, so eight. The
+  /// scan's stops (scan_patterns.hpp) spend three (the zero byte with the
+  /// line end, the entry marker, the comma) and one for each first byte of
+  /// the URL marks (five: . ? & = ;), which is all eight; a new mark whose
+  /// first byte another mark has costs none. Past the budget, pairs share
+  /// the last class: the scan then stops at more places (the last class
+  /// takes every pairing of its first and second bytes), and gives the same
+  /// answers.
   static constexpr std::size_t kBudget = 8;
 
   std::array<ByteClass, kBudget> classes{};

@@ -14,7 +14,9 @@ namespace {
 struct Avx2 {
   struct Block {
     __m256i v;
-    friend Block operator|(Block x, Block y) { return {_mm256_or_si256(x.v, y.v)}; }
+    [[maybe_unused]] friend Block operator|(Block x, Block y) {
+      return {_mm256_or_si256(x.v, y.v)};
+    }
     friend Block operator&(Block x, Block y) { return {_mm256_and_si256(x.v, y.v)}; }
   };
   static constexpr std::size_t kBytes = 32;

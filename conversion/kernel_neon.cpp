@@ -13,7 +13,7 @@ namespace {
 struct Neon {
   struct Block {
     uint8x16_t v[4];
-    friend Block operator|(const Block& x, const Block& y) {
+    [[maybe_unused]] friend Block operator|(const Block& x, const Block& y) {
       return {{vorrq_u8(x.v[0], y.v[0]), vorrq_u8(x.v[1], y.v[1]), vorrq_u8(x.v[2], y.v[2]),
                vorrq_u8(x.v[3], y.v[3])}};
     }

@@ -13,7 +13,7 @@ struct Portable {
   static constexpr std::size_t kBytes = 16;
   struct Block {
     std::array<std::uint8_t, kBytes> b{};
-    friend Block operator|(Block x, const Block& y) {
+    [[maybe_unused]] friend Block operator|(Block x, const Block& y) {
       for (std::size_t i = 0; i < kBytes; ++i) {
         x.b[i] |= y.b[i];
       }

@@ -92,11 +92,10 @@ namespace detail {
 
 /// Where the scan of one playlist text stands between two fills.
 struct ScanState {
-  std::string_view text;          // cut at its first zero byte once that is found
-  std::size_t readable_size = 0;  // the text's size as given: so much may be read
-  std::size_t cursor = 0;         // where the next marker search starts
-  std::size_t line_end_size = 0;  // 1 where a line end stands at the cursor, else 0
-  bool more_entries = true;       // false once a URL line ran to the end
+  std::string_view text;                            // cut at its first zero byte once that is found
+  std::size_t readable_size = 0;                    // the text's size as given: so much may be read
+  std::size_t cursor = 0;                           // where the scan for the next entry starts
+  bool more_entries = true;                         // false once a URL line ran to the end
   std::size_t no_lf_from = std::string_view::npos;  // no LF stands at or after this
 };
 

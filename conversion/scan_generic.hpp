@@ -1,11 +1,14 @@
 // The scan of a playlist, written once against a small vocabulary that each
-// instruction set gives (kernel_*.cpp): load a block of bytes (16 to 64, as
-// wide as its registers), compare them with a byte, look their four-bit
-// halves up in tables, and and/or such blocks into a mask of the places that
-// matter. Each kernel file includes this
-// with its own vocabulary, compiled for its instruction set; everything here
-// has internal linkage, so no code compiled for one instruction set is ever
-// shared with another's.
+// instruction set gives (kernel_*.cpp), in two stages. Stage one classifies
+// 64 bytes at a time into one 64-bit mask of the places where the scan may
+// have something to do (its stops: scan_patterns.hpp): the vocabulary loads
+// a block of bytes (16 to 64, as wide as its registers), compares them with
+// a byte, or looks their four-bit halves up in tables. Stage two walks the
+// stops in order, entry by entry (marker, comma, name's line end, URL line
+// with its marks and its end), and assembles the records. Each kernel file
+// includes this with its own vocabulary, compiled for its instruction set;
+// everything here has internal linkage, so no code compiled for one
+// instruction set is ever shared with another's.
 //
 // A vocabulary V gives:
 //   using Block;                                  kBytes bytes
@@ -14,7 +17,7 @@
 //   static Block load(const char* at);            kBytes bytes from `at`
 //   static Block zero();
 //   static Block eq(Block, char);                 0xFF where equal, else 0
-//   Block & Block, Block | Block
+//   Block & Block, Block | Block                 (| only where the search compares bytes)
 //   static Block classify(Block, low, high);      low[b & 15] & high[b >> 4]
 //   static Block or_bits(Block, std::uint8_t);
 //   static void prefetch(const char* at);         asks for the line at `at`
@@ -89,37 +92,71 @@ struct Generic {
     }
   }
 
-  /// Index of the first byte in [from, size) where one of `P`'s classes
-  /// starts (a pair's second byte before `size` too), or `size`. Reads
-  /// nothing outside [0, size): the last bytes are searched in a copy
-  /// padded with zeros, by the same code, and a zero past the end stops
-  /// the search only where the text's end stops it anyway.
+  /// The places among the 64 bytes at `at` where one of `P`'s classes
+  /// starts; 65 bytes from `at` may be read.
   template <const search::Patterns& P>
-  static std::size_t find_first(const char* bytes, std::size_t size, std::size_t from) {
-    constexpr std::size_t kBytes = V::kBytes;
-    std::size_t i = from;
-    for (; i + kBytes + 1 <= size; i += kBytes) {
-      // The text a page ahead is asked for: the processor's own prefetching
-      // stops at each page's end, and a long search would wait at every page.
-      if (i + kPrefetchAhead < size) {
-        V::prefetch(bytes + i + kPrefetchAhead);
-      }
-      if (std::uint64_t mask = match<P>(bytes + i)) {
-        return i + static_cast<std::size_t>(std::countr_zero(mask));
-      }
+  static std::uint64_t match64(const char* at) {
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < 64; i += V::kBytes) {
+      mask |= match<P>(at + i) << i;
     }
-    if (i >= size) {
-      return size;
-    }
-    alignas(64) char padded[2 * kBytes] = {};
-    const std::size_t left = size - i;  // at most kBytes
-    std::memcpy(padded, bytes + i, left);
-    std::uint64_t mask = match<P>(padded);
-    if (left < 64) {
-      mask &= (std::uint64_t{1} << left) - 1;
-    }
-    return mask != 0 ? i + static_cast<std::size_t>(std::countr_zero(mask)) : size;
+    return mask;
   }
+};
+
+/// The stops of `P` in a text, in order from a given place: stage one fills
+/// a mask of the stops in the next 64 bytes whenever the last is used up.
+/// Reads nothing outside the text: its last bytes are classified in a copy
+/// padded with zeros, by the same code, and the mask is cut at its end.
+template <typename V, const search::Patterns& P>
+class Stops {
+ public:
+  Stops(std::string_view text, std::size_t from) : text_(text) { seek(from); }
+
+  /// Starts again at `from`.
+  void seek(std::size_t from) {
+    window_ = from;
+    mask_ = classify(from);
+  }
+
+  /// The next stop, or the text's size when none is left.
+  std::size_t next() {
+    while (mask_ == 0) {
+      window_ += 64;
+      if (window_ >= text_.size()) {
+        return text_.size();
+      }
+      mask_ = classify(window_);
+    }
+    const std::size_t at = window_ + static_cast<std::size_t>(std::countr_zero(mask_));
+    mask_ &= mask_ - 1;
+    return at;
+  }
+
+ private:
+  std::uint64_t classify(std::size_t at) const {
+    const std::size_t size = text_.size();
+    if (at + 64 + 1 <= size) {
+      // The text a page ahead is asked for: the processor's own prefetching
+      // stops at each page's end, and the scan would wait at every page.
+      if (at + kPrefetchAhead < size) {
+        V::prefetch(text_.data() + at + kPrefetchAhead);
+      }
+      return Generic<V>::template match64<P>(text_.data() + at);
+    }
+    if (at >= size) {
+      return 0;
+    }
+    alignas(64) char padded[2 * 64] = {};
+    const std::size_t left = size - at;  // at most 64
+    std::memcpy(padded, text_.data() + at, left);
+    const std::uint64_t mask = Generic<V>::template match64<P>(padded);
+    return left < 64 ? mask & ((std::uint64_t{1} << left) - 1) : mask;
+  }
+
+  std::string_view text_;
+  std::size_t window_ = 0;  // where the 64 bytes of the mask start
+  std::uint64_t mask_ = 0;  // the stops left among them
 };
 
 /// Copies the `n` bytes at `from` to `to`. Where `readable` bytes from `from`
@@ -157,47 +194,36 @@ inline void append_record(RecordChunk& out, std::string_view name, std::size_t n
   out.commit(size);
 }
 
-/// The scan of one text, with the searches of vocabulary V.
+/// The scan of one text, with the stops that vocabulary V finds.
 template <typename V>
 class Scan {
  public:
   explicit Scan(detail::ScanState& state) : s_(state) {}
 
-  bool fill(RecordChunk& out, std::size_t fill_to);
-
- private:
-  /// Finds the first byte at or after `from` where one of `P`'s classes, or
-  /// a zero byte, starts. A zero byte is where the text ends: the text is cut
-  /// there. Returns the index, which is the text's size at its end.
-  template <const search::Patterns& P>
-  std::size_t find(std::size_t from) {
-    const std::size_t at = Generic<V>::template find_first<P>(s_.text.data(), s_.text.size(), from);
-    // Every byte before `from` has been looked at already, so the first zero
-    // byte found is the first of the text.
-    if (at < s_.text.size() && s_.text[at] == kTextEnd) {
-      s_.text = s_.text.substr(0, at);
+  bool fill(RecordChunk& out, std::size_t fill_to) {
+    while (s_.more_entries && out.size() < fill_to) {
+      if (s_.no_lf_from == npos) {
+        entries<true>(out, fill_to);
+      } else {
+        entries<false>(out, fill_to);
+      }
     }
-    return at;
+    return s_.more_entries;
   }
 
-  /// First LF at or after `from`, or npos. Once none is left after some
-  /// point, it is never looked for there again: in a playlist whose lines
-  /// end in bare CR, only the first entry's search runs to the text's end.
-  std::size_t find_lf(std::size_t from) {
-    // Searches start later and later, so where none was found, none will be.
-    if (from >= s_.no_lf_from) {
-      return npos;
+ private:
+  /// Whether the stop `at` is the end of the text: its size, or a zero
+  /// byte, where the text is then cut. Stops are walked in order, so the
+  /// first zero byte found is the first of the text.
+  bool ends_text(std::size_t at) {
+    if (at >= s_.text.size()) {
+      return true;
     }
-    for (std::size_t at = from;; ++at) {
-      at = find<search::kLineEndLf>(at);
-      if (at >= s_.text.size()) {
-        s_.no_lf_from = from;
-        return npos;
-      }
-      if (s_.text[at] == kLineEnd) {
-        return at;
-      }
+    if (s_.text[at] == kTextEnd) {
+      s_.text = s_.text.substr(0, at);
+      return true;
     }
+    return false;
   }
 
   /// Where the line that ends at `end` stops holding bytes: a CR right
@@ -210,110 +236,81 @@ class Scan {
                : end;
   }
 
-  /// A URL line as one scan of it finds it.
-  struct UrlLine {
-    std::size_t end = 0;        // its line end (LF or CR), or the end of the text
-    std::size_t marker = npos;  // its first entry marker, if any
-    UrlFacts facts;
-  };
-
-  /// Scans the URL line that starts at `begin`, which ends at an LF when
-  /// `lf_lines`, else at a bare CR. One pass finds its end, the marks the
-  /// rules look for, and any entry marker inside it. The search stops at
-  /// each of these, and at a few places that are none (the tables' extra
-  /// bytes), which the marks pass over.
+  /// Assembles the records of the entries from the cursor on, until `out`
+  /// holds `fill_to` bytes or the text is done. Lines end at an LF when
+  /// `lf_lines`, else at a bare CR. Where no LF follows an entry's comma,
+  /// it returns with the cursor at that entry, to be scanned again with
+  /// bare CR line ends: as no LF is left from there, so is every later one.
   template <bool lf_lines>
-  UrlLine scan_url_line(std::size_t begin) {
+  void entries(RecordChunk& out, std::size_t fill_to) {
     constexpr char line_end = lf_lines ? kLineEnd : kBareLineEnd;
-    UrlLine line;
-    UrlMarks marks;
-    std::size_t at = begin;
-    for (;; ++at) {
-      at = find < lf_lines ? search::kUrlLineLf : search::kUrlLineCr > (at);
-      if (at >= s_.text.size() || s_.text[at] == line_end) {
-        break;
-      }
-      if (s_.text[at] == kEntryMarker[0]) {
-        if (line.marker == npos && s_.text.substr(at).starts_with(kEntryMarker)) {
-          line.marker = at;
+    const std::string_view& text = s_.text;
+    Stops<V, lf_lines ? search::kStopsLf : search::kStopsCr> stops(text, s_.cursor);
+    while (out.size() < fill_to) {
+      std::size_t at = stops.next();
+      for (; !ends_text(at); at = stops.next()) {
+        if (text[at] == kEntryMarker[0] && text.substr(at).starts_with(kEntryMarker)) {
+          break;
         }
-      } else {
-        marks.note(s_.text.substr(at), at - begin);
+      }
+      const std::size_t marker = at;
+      if (marker < text.size()) {
+        // No stop falls inside the marker: the next one may be its comma.
+        for (at = stops.next(); !ends_text(at) && text[at] != kNameStart; at = stops.next()) {
+        }
+      }
+      if (at >= text.size()) {
+        // No marker, or a marker with no comma after it, which names no
+        // channel; neither can any later one.
+        s_.more_entries = false;
+        return;
+      }
+      const std::size_t name_begin = at + 1;
+      for (at = stops.next(); !ends_text(at) && text[at] != line_end; at = stops.next()) {
+      }
+      if (lf_lines && at >= text.size()) {
+        // No LF anywhere after the comma: the playlist ends its lines in bare CR.
+        s_.no_lf_from = name_begin;
+        s_.cursor = marker;
+        return;
+      }
+      const std::size_t url_begin = std::min(at + 1, text.size());
+      const std::size_t name_end = content_end(name_begin, at);
+      // The URL line: its end, the marks the rules look for, and its first
+      // entry marker, if it holds one. A URL line that is itself an entry
+      // line opens the next entry.
+      UrlMarks marks;
+      std::size_t url_marker = npos;
+      for (at = stops.next(); !ends_text(at) && text[at] != line_end; at = stops.next()) {
+        if (text[at] != kEntryMarker[0]) {
+          marks.note(text.substr(at), at - url_begin);
+        } else if (url_marker == npos && text.substr(at).starts_with(kEntryMarker)) {
+          url_marker = at;
+        }
+      }
+      const std::size_t url_end = at;
+      s_.more_entries = url_end < text.size();
+      s_.cursor = url_marker != npos ? url_marker : url_end;
+      const UrlFacts facts = marks.facts();
+      if (!facts.skipped) {
+        // Everything up to the end of the text as given may be read.
+        const std::size_t url_start = url_begin + facts.rtmp_offset;
+        const std::size_t url_stop = content_end(url_begin, url_end);
+        append_record(out, text.substr(name_begin, name_end - name_begin),
+                      s_.readable_size - name_begin, text.substr(url_start, url_stop - url_start),
+                      s_.readable_size - url_start);
+      }
+      if (!s_.more_entries) {
+        return;
+      }
+      if (url_marker != npos) {
+        stops.seek(url_marker);
       }
     }
-    line.end = at;
-    line.facts = marks.facts();
-    return line;
   }
 
   detail::ScanState& s_;
 };
-
-template <typename V>
-bool Scan<V>::fill(RecordChunk& out, std::size_t fill_to) {
-  const std::string_view& text = s_.text;
-  while (s_.more_entries && out.size() < fill_to) {
-    // In most playlists the next entry line follows the URL line's end.
-    std::size_t marker = s_.cursor + s_.line_end_size;
-    if (!text.substr(std::min(marker, text.size())).starts_with(kEntryMarker)) {
-      for (marker = s_.cursor;; ++marker) {
-        marker = find<search::kMarkerStart>(marker);
-        if (marker >= text.size() || text.substr(marker).starts_with(kEntryMarker)) {
-          break;
-        }
-      }
-    }
-    if (marker >= text.size()) {
-      s_.more_entries = false;
-      break;
-    }
-    std::size_t comma = marker + kEntryMarker.size();
-    for (;; ++comma) {
-      comma = find<search::kNameStartOrEnd>(comma);
-      if (comma >= text.size() || text[comma] == kNameStart) {
-        break;
-      }
-    }
-    if (comma >= text.size()) {
-      // A marker with no comma after it names no channel, and neither can any later one.
-      s_.more_entries = false;
-      break;
-    }
-    const std::size_t name_begin = comma + 1;
-    std::size_t name_end = find_lf(name_begin);
-    const bool lf_lines = name_end != npos;
-    if (!lf_lines) {
-      // No LF anywhere after the comma: the playlist ends its lines in bare CR.
-      for (name_end = name_begin;; ++name_end) {
-        name_end = find<search::kLineEndCr>(name_end);
-        if (name_end >= text.size() || text[name_end] == kBareLineEnd) {
-          break;
-        }
-      }
-    }
-    const std::size_t url_begin = std::min(name_end + 1, text.size());
-    name_end = content_end(name_begin, name_end);
-    UrlLine url = lf_lines ? scan_url_line<true>(url_begin) : scan_url_line<false>(url_begin);
-    if (url.end >= text.size()) {
-      s_.more_entries = false;
-    }
-    // The next marker search starts at the URL line, so a URL line that is
-    // itself an entry line opens the next entry. The scan of the line has
-    // told where its first marker stands, if it holds one.
-    s_.cursor = url.marker != npos ? url.marker : url.end;
-    s_.line_end_size = url.marker != npos || url.end >= text.size() ? 0 : 1;
-    if (url.facts.skipped) {
-      continue;
-    }
-    // Everything up to the end of the text as given may be read.
-    const std::size_t url_start = url_begin + url.facts.rtmp_offset;
-    const std::size_t url_end = content_end(url_begin, url.end);
-    append_record(out, text.substr(name_begin, name_end - name_begin),
-                  s_.readable_size - name_begin, text.substr(url_start, url_end - url_start),
-                  s_.readable_size - url_start);
-  }
-  return s_.more_entries;
-}
 
 }  // namespace
 }  // namespace m3u2lst::kernels

@@ -1,4 +1,5 @@
-// The searches of the scanner, derived from the marks (marks.hpp).
+// The stops of the scanner, derived from the marks (marks.hpp): every place
+// where the scan of a playlist may have something to do.
 #pragma once
 
 #include "byte_patterns.hpp"
@@ -6,41 +7,40 @@
 
 namespace m3u2lst::search {
 
-/// Where an entry marker may start.
-inline constexpr Patterns kMarkerStart =
-    Patterns().bytes({&kTextEnd, 1}).pair(kEntryMarker[0], kEntryMarker[1]);
-/// Where an entry's name starts.
-inline constexpr Patterns kNameStartOrEnd =
-    Patterns().bytes({&kTextEnd, 1}).bytes({&kNameStart, 1});
-/// Where a line ends: at an LF; or, in a playlist with no LF left, at a CR.
-inline constexpr char kLfOrEnd[] = {kTextEnd, kLineEnd};
-inline constexpr char kCrOrEnd[] = {kTextEnd, kBareLineEnd};
-inline constexpr Patterns kLineEndLf = Patterns().bytes({kLfOrEnd, 2});
-inline constexpr Patterns kLineEndCr = Patterns().bytes({kCrOrEnd, 2});
-
-/// A URL line's search: its end, an entry marker, or a URL mark's start.
-constexpr Patterns url_line(std::string_view ends) {
+/// Every stop of the scan: the text's end and the line end (one class), an
+/// entry marker, an entry's comma, and each URL mark's start. `line_end` is
+/// the LF; in a playlist with no LF left, the bare CR.
+constexpr Patterns stops(char line_end) {
+  const char ends[] = {kTextEnd, line_end};
   Patterns p;
-  p.bytes(ends).pair(kEntryMarker[0], kEntryMarker[1]);
+  p.bytes({ends, 2}).pair(kEntryMarker[0], kEntryMarker[1]).bytes({&kNameStart, 1});
   for (const UrlMark& mark : kUrlMarks) {
     p.pair(mark.text[0], mark.text[1]);
   }
   return p;
 }
-inline constexpr Patterns kUrlLineLf = url_line({kLfOrEnd, 2});
-inline constexpr Patterns kUrlLineCr = url_line({kCrOrEnd, 2});
+inline constexpr Patterns kStopsLf = stops(kLineEnd);
+inline constexpr Patterns kStopsCr = stops(kBareLineEnd);
 
-// Every mark starts where its line's search stops, in every kernel.
+// Every mark starts where the scan stops, and no stop falls inside an entry
+// marker: the scan goes on from a marker's first byte to its comma.
 static_assert(
     [] {
-      for (const UrlMark& mark : kUrlMarks) {
-        if (!stops_at(kUrlLineLf, mark.text[0], mark.text[1]) ||
-            !stops_at(kUrlLineCr, mark.text[0], mark.text[1])) {
-          return false;
+      for (const Patterns* p : {&kStopsLf, &kStopsCr}) {
+        for (const UrlMark& mark : kUrlMarks) {
+          if (!stops_at(*p, mark.text[0], mark.text[1])) {
+            return false;
+          }
+        }
+        for (std::size_t i = 1; i < kEntryMarker.size(); ++i) {
+          const char next = i + 1 < kEntryMarker.size() ? kEntryMarker[i + 1] : '\0';
+          if (stops_at(*p, kEntryMarker[i], next) || stops_at(*p, kEntryMarker[i], ',')) {
+            return false;
+          }
         }
       }
-      return kUrlLineLf.count <= Patterns::kBudget;
+      return kStopsLf.count <= Patterns::kBudget;
     }(),
-    "a URL mark that its line's search does not stop at");
+    "a URL mark that the scan does not stop at, or a stop inside the entry marker");
 
 }  // namespace m3u2lst::search
