@@ -35,17 +35,25 @@ bool has_avx2() {
   static const bool avx2 = cpu_has(1 << 5, 0x6);
   return avx2;
 }
+bool has_avx512() {
+  // AVX-512F and AVX-512BW; the opmask and all 512-bit register state saved.
+  static const bool avx512 = cpu_has((1 << 16) | (1 << 30), 0xE6);
+  return avx512;
+}
 #else
 // These ask whether the system saves the registers, too.
 bool has_avx2() {
   return __builtin_cpu_supports("avx2");
+}
+bool has_avx512() {
+  return __builtin_cpu_supports("avx512bw");
 }
 #endif
 #endif
 
 constexpr Kernel kKernels[] = {
 #if defined(__x86_64__) || defined(_M_X64)
-    {"avx2", has_avx2, kernels::fill_avx2},
+    {"avx512", has_avx512, kernels::fill_avx512}, {"avx2", has_avx2, kernels::fill_avx2},
     {"sse2", always, kernels::fill_sse2},
 #endif
 #if defined(__aarch64__) || defined(_M_ARM64)

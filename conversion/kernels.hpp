@@ -12,7 +12,7 @@
 namespace m3u2lst {
 
 struct Kernel {
-  /// "avx2", "sse2", "neon" or "portable".
+  /// "avx512", "avx2", "sse2", "neon" or "portable".
   const char* name;
   /// Whether this processor, and its system, can run the kernel.
   bool (*supported)();
@@ -38,6 +38,7 @@ bool fill_portable(detail::ScanState& state, RecordChunk& out, std::size_t fill_
 #if defined(__x86_64__) || defined(_M_X64)
 bool fill_sse2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 bool fill_avx2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+bool fill_avx512(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 #endif
 #if defined(__aarch64__) || defined(_M_ARM64)
 bool fill_neon(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
