@@ -35,6 +35,11 @@ bool has_avx2() {
   static const bool avx2 = cpu_has(1 << 5, 0x6);
   return avx2;
 }
+bool has_ssse3() {
+  int info[4];
+  __cpuid(info, 1);
+  return (info[2] & (1 << 9)) != 0;
+}
 bool has_avx512() {
   // AVX-512F and AVX-512BW; the opmask and all 512-bit register state saved.
   static const bool avx512 = cpu_has((1 << 16) | (1 << 30), 0xE6);
@@ -48,13 +53,18 @@ bool has_avx2() {
 bool has_avx512() {
   return __builtin_cpu_supports("avx512bw");
 }
+bool has_ssse3() {
+  return __builtin_cpu_supports("ssse3");
+}
 #endif
 #endif
 
 constexpr Kernel kKernels[] = {
 #if defined(__x86_64__) || defined(_M_X64)
-    {"avx512", has_avx512, kernels::fill_avx512}, {"avx2", has_avx2, kernels::fill_avx2},
-    {"sse2", always, kernels::fill_sse2},
+    {"avx512", has_avx512, kernels::fill_avx512},  // 64 bytes a block
+    {"avx2", has_avx2, kernels::fill_avx2},        // 32
+    {"ssse3", has_ssse3, kernels::fill_ssse3},     // 16, by table lookups
+    {"sse2", always, kernels::fill_sse2},          // 16, by byte compares
 #endif
 #if defined(__aarch64__) || defined(_M_ARM64)
     {"neon", always, kernels::fill_neon},

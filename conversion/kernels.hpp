@@ -12,7 +12,7 @@
 namespace m3u2lst {
 
 struct Kernel {
-  /// "avx512", "avx2", "sse2", "neon" or "portable".
+  /// "avx512", "avx2", "ssse3", "sse2", "neon" or "portable".
   const char* name;
   /// Whether this processor, and its system, can run the kernel.
   bool (*supported)();
@@ -37,6 +37,7 @@ namespace kernels {
 bool fill_portable(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 #if defined(__x86_64__) || defined(_M_X64)
 bool fill_sse2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+bool fill_ssse3(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 bool fill_avx2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 bool fill_avx512(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
 #endif
