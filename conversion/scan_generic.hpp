@@ -45,7 +45,7 @@ constexpr std::size_t npos = std::string_view::npos;
 /// Up to this many byte compares per byte, comparing is cheaper than the tables.
 constexpr std::size_t kMostCompares = 3;
 
-/// How far ahead of a search the text is asked into the cache.
+/// How far ahead of the scan the text is asked into the cache.
 constexpr std::size_t kPrefetchAhead = 4096;
 
 template <typename V>
