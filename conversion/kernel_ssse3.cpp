@@ -9,23 +9,13 @@
 #include <cstdint>
 
 #include "scan_generic.hpp"
+#include "sse2_vocabulary.hpp"
 
 namespace m3u2lst::kernels {
 namespace {
 
-struct Ssse3 {
-  struct Block {
-    __m128i v;
-    [[maybe_unused]] friend Block operator|(Block x, Block y) { return {_mm_or_si128(x.v, y.v)}; }
-    friend Block operator&(Block x, Block y) { return {_mm_and_si128(x.v, y.v)}; }
-  };
-  static constexpr std::size_t kBytes = 16;
+struct Ssse3 : Sse2Vocabulary {
   static constexpr bool kLookup = true;
-  static Block load(const char* at) {
-    return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))};
-  }
-  static Block zero() { return {_mm_setzero_si128()}; }
-  static Block eq(Block x, char c) { return {_mm_cmpeq_epi8(x.v, _mm_set1_epi8(c))}; }
   static Block classify(Block x, const std::array<std::uint8_t, 16>& low,
                         const std::array<std::uint8_t, 16>& high) {
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low.data()));
@@ -37,12 +27,6 @@ struct Ssse3 {
   static Block or_bits(Block x, std::uint8_t bits) {
     return {_mm_or_si128(x.v, _mm_set1_epi8(static_cast<char>(bits)))};
   }
-  static std::uint64_t nonzero(Block x) {
-    const auto zeros =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x.v, _mm_setzero_si128())));
-    return ~zeros & 0xFFFFu;
-  }
-  static void prefetch(const char* at) { _mm_prefetch(at, _MM_HINT_T0); }
 };
 
 }  // namespace
