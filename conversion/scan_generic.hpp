@@ -92,6 +92,22 @@ struct Generic {
     }
   }
 
+  /// How many of the `n` bytes at `at` are `byte`; `readable` bytes from
+  /// `at` may be read.
+  static std::size_t count(const char* at, std::size_t n, std::size_t readable, char byte) {
+    std::size_t found = 0;
+    for (; n >= V::kBytes; at += V::kBytes, n -= V::kBytes, readable -= V::kBytes) {
+      found += static_cast<std::size_t>(std::popcount(V::nonzero(V::eq(V::load(at), byte))));
+    }
+    if (n > 0 && readable >= V::kBytes) {
+      const std::uint64_t mask = V::nonzero(V::eq(V::load(at), byte));
+      found += static_cast<std::size_t>(std::popcount(mask & ((std::uint64_t{1} << n) - 1)));
+    } else {
+      found += static_cast<std::size_t>(std::count(at, at + n, byte));
+    }
+    return found;
+  }
+
   /// The places among the 64 bytes at `at` where one of `P`'s classes
   /// starts; 65 bytes from `at` may be read.
   template <const search::Patterns& P>
@@ -194,6 +210,11 @@ inline void append_record(RecordChunk& out, std::string_view name, std::size_t n
   out.commit(size);
 }
 
+/// Whether `c` is a blank that may stand before an option line's `#`.
+constexpr bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
 /// The scan of one text, with the stops that vocabulary V finds.
 template <typename V>
 class Scan {
@@ -212,6 +233,241 @@ class Scan {
   }
 
  private:
+  template <bool lf_lines>
+  using LineStops = Stops<V, lf_lines ? search::kStopsLf : search::kStopsCr>;
+
+  /// Where an entry's address search ended: the address line, if it found
+  /// one, and where the next entry's marker search goes on.
+  struct Address {
+    std::size_t begin = npos;  // npos: the entry has no address
+    std::size_t end = npos;
+    UrlFacts facts;
+    std::size_t resume = npos;  // where the next marker search starts
+  };
+
+  /// Assembles the records of the entries from the cursor on, until `out`
+  /// holds `fill_to` bytes or the text is done. Lines end at an LF when
+  /// `lf_lines`, else at a bare CR. Where no LF follows an entry's comma,
+  /// it returns with the cursor at that entry, to be scanned again with
+  /// bare CR line ends: as no LF is left from there, so is every later one.
+  template <bool lf_lines>
+  void entries(RecordChunk& out, std::size_t fill_to) {
+    const std::string_view& text = s_.text;
+    LineStops<lf_lines> stops(text, s_.cursor);
+    while (out.size() < fill_to) {
+      const std::size_t marker = find_marker(stops);
+      const std::size_t comma = marker < text.size() ? name_comma<lf_lines>(stops, marker) : npos;
+      if (comma >= text.size()) {
+        // No marker, or a marker with no comma after it, which names no
+        // channel; neither can any later one.
+        s_.more_entries = false;
+        return;
+      }
+      const std::size_t name_begin = comma + 1;
+      const std::size_t name_line_end = line_end<lf_lines>(stops);
+      if (lf_lines && name_line_end >= text.size()) {
+        // No LF anywhere after the comma: the playlist ends its lines in bare CR.
+        s_.no_lf_from = name_begin;
+        s_.cursor = marker;
+        s_.last_search = {};
+        return;
+      }
+      const std::size_t name_end = content_end(name_begin, name_line_end);
+      const Address address =
+          find_address<lf_lines>(stops, std::min(name_line_end + 1, text.size()));
+      s_.cursor = address.resume;
+      add_record(out, name_begin, name_end, address);
+    }
+  }
+
+  /// Appends the record of the entry named by the bytes from `name_begin`
+  /// to `name_end` to `out`, unless it has no address or the skip rule
+  /// leaves it out.
+  void add_record(RecordChunk& out, std::size_t name_begin, std::size_t name_end,
+                  const Address& address) {
+    if (address.begin == npos || address.facts.skipped) {
+      return;
+    }
+    // Everything up to the end of the text as given may be read.
+    const std::string_view& text = s_.text;
+    const std::size_t url_start = address.begin + address.facts.rtmp_offset;
+    const std::size_t url_stop = content_end(address.begin, address.end);
+    append_record(out, text.substr(name_begin, name_end - name_begin),
+                  s_.readable_size - name_begin, text.substr(url_start, url_stop - url_start),
+                  s_.readable_size - url_start);
+  }
+
+  /// The next entry marker the stops reach, or the text's size.
+  template <typename S>
+  std::size_t find_marker(S& stops) {
+    std::size_t at = stops.next();
+    while (!ends_text(at) && !(s_.text[at] == kEntryMarker[0] && starts_marker(at))) {
+      at = stops.next();
+    }
+    return at;
+  }
+
+  /// The comma the name of the entry at `marker` starts after: the first on
+  /// the marker's line that stands outside double quotes (each `"` after the
+  /// marker opens or closes a quote), so a quoted attribute value may hold
+  /// commas; where that line holds none, the first comma after the marker.
+  /// Leaves `stops` right after that comma. Returns npos where no comma
+  /// follows the marker.
+  template <bool lf_lines, typename S>
+  std::size_t name_comma(S& stops, std::size_t marker) {
+    constexpr char line_end = lf_lines ? kLineEnd : kBareLineEnd;
+    const std::string_view& text = s_.text;
+    // No stop falls inside the marker: the next one may be its comma.
+    bool crossed_line = false;
+    std::size_t at = stops.next();
+    for (; !ends_text(at) && text[at] != kNameStart; at = stops.next()) {
+      crossed_line = crossed_line || text[at] == line_end;
+    }
+    if (at >= text.size()) {
+      return npos;
+    }
+    // The first comma is the name's unless it stands on the marker's line
+    // behind an odd number of quotes, which real playlists seldom have.
+    const std::size_t after_marker = marker + kEntryMarker.size();
+    if (crossed_line || Generic<V>::count(text.data() + after_marker, at - after_marker,
+                                          s_.readable_size - after_marker, '"') %
+                                2 ==
+                            0) {
+      return at;
+    }
+    const std::size_t comma = comma_outside_quotes(after_marker, at);
+    if (comma != at) {
+      stops.seek(comma + 1);
+    }
+    return comma;
+  }
+
+  /// The first comma outside quotes on the line of the marker whose bytes
+  /// end before `from`, byte by byte from there; `first_comma`, the first
+  /// comma after the marker, where the line holds none. The line ends at
+  /// the first LF after the marker; where none follows it, at the first CR.
+  std::size_t comma_outside_quotes(std::size_t from, std::size_t first_comma) const {
+    const std::string_view& text = s_.text;
+    bool quoted = false;
+    std::size_t comma = npos;
+    std::size_t first_cr = npos;
+    for (std::size_t at = from;; ++at) {
+      if (at >= text.size() || text[at] == kTextEnd || (at >= s_.no_lf_from && first_cr != npos)) {
+        // No LF follows the marker: its line ended at the first CR.
+        return comma < first_cr ? comma : first_comma;
+      }
+      const char c = text[at];
+      if (c == kLineEnd) {
+        return comma != npos ? comma : first_comma;
+      }
+      if (c == kBareLineEnd && first_cr == npos) {
+        first_cr = at;
+      } else if (c == '"') {
+        quoted = !quoted;
+      } else if (c == kNameStart && !quoted && comma == npos) {
+        comma = at;
+        if (first_cr == npos) {
+          return comma;  // on the marker's line, whichever byte ends it
+        }
+      }
+    }
+  }
+
+  /// Walks the stops to the end of the current line: its line end, or the
+  /// end of the text.
+  template <bool lf_lines, typename S>
+  std::size_t line_end(S& stops) {
+    constexpr char end = lf_lines ? kLineEnd : kBareLineEnd;
+    std::size_t at = stops.next();
+    while (!ends_text(at) && s_.text[at] != end) {
+      at = stops.next();
+    }
+    return at;
+  }
+
+  /// The address of the entry whose name's line ends right before `line`:
+  /// the first line from there on that is neither blank (nothing but spaces,
+  /// tabs and CRs) nor an option line or comment (a `#` first after spaces
+  /// and tabs). An entry line (a marker first) or the text's end comes
+  /// first where the entry has none. Walks `stops` to the address line's end
+  /// and notes its marks, or to where the search ended; the next entry's
+  /// marker may stand anywhere in what it walked.
+  template <bool lf_lines, typename S>
+  Address find_address(S& stops, std::size_t line) {
+    const std::string_view& text = s_.text;
+    detail::ScanState::AddressSearch& last = s_.last_search;
+    Address address;
+    if (last.searched_from <= line && line <= last.outcome_line) {
+      // Every line from here to the last search's outcome was passed over.
+      if (last.address_end != npos) {
+        address = {last.outcome_line, last.address_end, last.facts, line};
+      }
+      address.resume = line;
+      return address;
+    }
+    last.searched_from = line;
+    std::size_t next_marker = npos;
+    for (;;) {
+      std::size_t first = line;
+      while (first < text.size() && is_blank(text[first])) {
+        ++first;
+      }
+      const bool option = first < text.size() && text[first] == '#';
+      if (option && starts_marker(first)) {
+        next_marker = std::min(next_marker, first);
+        last.address_end = npos;
+        break;
+      }
+      const bool is_address = !option && !blank_from<lf_lines>(first);
+      UrlMarks marks;
+      std::size_t at = stops.next();
+      for (; !ends_text(at) && text[at] != (lf_lines ? kLineEnd : kBareLineEnd);
+           at = stops.next()) {
+        if (text[at] == kEntryMarker[0]) {
+          if (next_marker == npos && starts_marker(at)) {
+            next_marker = at;
+          }
+        } else if (is_address) {
+          marks.note(text.substr(at), at - line);
+        }
+      }
+      if (is_address) {
+        address = {line, at, marks.facts(), at};
+        last.address_end = at;
+        last.facts = address.facts;
+        break;
+      }
+      if (at >= text.size()) {
+        line = text.size();
+        last.address_end = npos;
+        address.resume = line;
+        break;
+      }
+      line = at + 1;
+    }
+    last.outcome_line = line;
+    if (next_marker != npos) {
+      address.resume = next_marker;
+      stops.seek(next_marker);
+    }
+    return address;
+  }
+
+  /// Whether the line holds nothing but spaces, tabs and CRs from `at` to
+  /// its end.
+  template <bool lf_lines>
+  bool blank_from(std::size_t at) const {
+    const std::string_view& text = s_.text;
+    while (at < text.size() && (is_blank(text[at]) || (lf_lines && text[at] == kBareLineEnd))) {
+      ++at;
+    }
+    return at >= text.size() || text[at] == kTextEnd ||
+           text[at] == (lf_lines ? kLineEnd : kBareLineEnd);
+  }
+
+  /// Whether an entry marker starts at `at`.
+  bool starts_marker(std::size_t at) const { return s_.text.substr(at).starts_with(kEntryMarker); }
+
   /// Whether the stop `at` is the end of the text: its size, or a zero
   /// byte, where the text is then cut. Stops are walked in order, so the
   /// first zero byte found is the first of the text.
@@ -234,79 +490,6 @@ class Scan {
                    s_.text[end - 1] == kBareLineEnd
                ? end - 1
                : end;
-  }
-
-  /// Assembles the records of the entries from the cursor on, until `out`
-  /// holds `fill_to` bytes or the text is done. Lines end at an LF when
-  /// `lf_lines`, else at a bare CR. Where no LF follows an entry's comma,
-  /// it returns with the cursor at that entry, to be scanned again with
-  /// bare CR line ends: as no LF is left from there, so is every later one.
-  template <bool lf_lines>
-  void entries(RecordChunk& out, std::size_t fill_to) {
-    constexpr char line_end = lf_lines ? kLineEnd : kBareLineEnd;
-    const std::string_view& text = s_.text;
-    Stops<V, lf_lines ? search::kStopsLf : search::kStopsCr> stops(text, s_.cursor);
-    while (out.size() < fill_to) {
-      std::size_t at = stops.next();
-      for (; !ends_text(at); at = stops.next()) {
-        if (text[at] == kEntryMarker[0] && text.substr(at).starts_with(kEntryMarker)) {
-          break;
-        }
-      }
-      const std::size_t marker = at;
-      if (marker < text.size()) {
-        // No stop falls inside the marker: the next one may be its comma.
-        for (at = stops.next(); !ends_text(at) && text[at] != kNameStart; at = stops.next()) {
-        }
-      }
-      if (at >= text.size()) {
-        // No marker, or a marker with no comma after it, which names no
-        // channel; neither can any later one.
-        s_.more_entries = false;
-        return;
-      }
-      const std::size_t name_begin = at + 1;
-      for (at = stops.next(); !ends_text(at) && text[at] != line_end; at = stops.next()) {
-      }
-      if (lf_lines && at >= text.size()) {
-        // No LF anywhere after the comma: the playlist ends its lines in bare CR.
-        s_.no_lf_from = name_begin;
-        s_.cursor = marker;
-        return;
-      }
-      const std::size_t url_begin = std::min(at + 1, text.size());
-      const std::size_t name_end = content_end(name_begin, at);
-      // The URL line: its end, the marks the rules look for, and its first
-      // entry marker, if it holds one. A URL line that is itself an entry
-      // line opens the next entry.
-      UrlMarks marks;
-      std::size_t url_marker = npos;
-      for (at = stops.next(); !ends_text(at) && text[at] != line_end; at = stops.next()) {
-        if (text[at] != kEntryMarker[0]) {
-          marks.note(text.substr(at), at - url_begin);
-        } else if (url_marker == npos && text.substr(at).starts_with(kEntryMarker)) {
-          url_marker = at;
-        }
-      }
-      const std::size_t url_end = at;
-      s_.more_entries = url_end < text.size();
-      s_.cursor = url_marker != npos ? url_marker : url_end;
-      const UrlFacts facts = marks.facts();
-      if (!facts.skipped) {
-        // Everything up to the end of the text as given may be read.
-        const std::size_t url_start = url_begin + facts.rtmp_offset;
-        const std::size_t url_stop = content_end(url_begin, url_end);
-        append_record(out, text.substr(name_begin, name_end - name_begin),
-                      s_.readable_size - name_begin, text.substr(url_start, url_stop - url_start),
-                      s_.readable_size - url_start);
-      }
-      if (!s_.more_entries) {
-        return;
-      }
-      if (url_marker != npos) {
-        stops.seek(url_marker);
-      }
-    }
   }
 
   detail::ScanState& s_;

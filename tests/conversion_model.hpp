@@ -13,7 +13,8 @@ namespace m3u2lst::testing {
 std::string model_records(const std::string& file_bytes);
 
 /// A random playlist made of the pieces that matter to the rules: markers,
-/// commas, CR, LF, skip marks, rtmp addresses, zero bytes and plain text.
+/// commas, quotes, CR, LF, blanks, option lines, skip marks, rtmp addresses,
+/// zero bytes and plain text.
 std::string random_playlist(std::mt19937& random, std::size_t pieces);
 
 }  // namespace m3u2lst::testing

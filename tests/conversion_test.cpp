@@ -57,23 +57,58 @@ TEST(ConvertText, TextsWithoutEntriesYieldNothing) {
   EXPECT_EQ(convert_text("#extinf:-1,Lower\r\nhttp://a/1\r\n"), "");
 }
 
-TEST(ConvertText, UrlLineIsAlwaysTheLineAfterTheName) {
-  // Empty name.
-  EXPECT_EQ(convert_text("#EXTINF:-1,\r\nu\r\n"), record("", "u"));
-  // A blank line makes an empty URL; the line after it is not used.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n\r\nhttp://a/1\r\n"), record("A", ""));
-  // An option line is taken as the URL.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTVLCOPT:x=y\r\nhttp://a/1\r\n"),
-            record("A", "#EXTVLCOPT:x=y"));
-  // The entry line is the last one.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n"), record("A", ""));
-  // Two entry lines in a row: the second is the first's URL, then opens its own entry.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B\r\nu\r\n"),
-            record("A", "#EXTINF:-1,B") + record("B", "u"));
-  // ...and is dropped with the first when the skip rule holds for it.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B.url\r\nu\r\n"), record("B.url", "u"));
-  // A last URL line holding a marker but no line end opens no entry.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\n#EXTINF:-1,B"), record("A", "#EXTINF:-1,B"));
+TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
+  const struct {
+    const char* text;
+    std::string records;
+  } cases[] = {
+      // Empty name.
+      {"#EXTINF:-1,\r\nu\r\n", record("", "u")},
+      // Option lines, comments and blank lines are passed over.
+      {"#EXTINF:-1,A\n#EXTVLCOPT:http-referrer=https://r/\nhttp://a\n", record("A", "http://a")},
+      {"#EXTINF:-1,A\r\n#KODIPROP:x=y\r\n#KODIPROP:z=w\r\nhttp://a.mpd\r\n",
+       record("A", "http://a.mpd")},
+      {"#EXTINF:-1,A\n\n \t\r\nhttp://a\n", record("A", "http://a")},
+      {"#EXTINF:-1,A\r\n\r\nhttp://a/1\r\n", record("A", "http://a/1")},
+      {"#EXTINF:-1,A\n   #EXTVLCOPT:x\n  http://a\n", record("A", "  http://a")},
+      {"#EXTINF:-1,A\n#http://old\nhttp://new\n", record("A", "http://new")},
+      // A CR that is not the line end's makes a line no blank one.
+      {"#EXTINF:-1,A\n\r \rx\nhttp://a\n", record("A", "\r \rx")},
+      // An entry line, or the end of the text, before any address: no record.
+      {"#EXTINF:-1,A\n#EXTINF:-1,B\nhttp://b\n", record("B", "http://b")},
+      {"#EXTINF:-1,A\n  #EXTINF:-1,B\nhttp://b\n", record("B", "http://b")},
+      {"#EXTINF:-1,A\r\n#EXTINF:-1,B.url\r\nu\r\n", record("B.url", "u")},
+      {"#EXTINF:-1,A\r\n", ""},
+      {"#EXTINF:-1,A", ""},
+      {"#EXTINF:-1,A\n#EXTVLCOPT:x\n \t\n", ""},
+      {"#EXTINF:-1,A\r\n#EXTINF:-1,B", ""},
+      // The rules see the address line only.
+      {"#EXTINF:-1,A\n#x.url\nhttp://a?id=1\n", record("A", "http://a?id=1")},
+      {"#EXTINF:-1,A\n#p?s=rtmp://r/x\nhttp://a\n", record("A", "http://a")},
+      // Commas inside quoted attribute values are not the name's.
+      {"#EXTINF:-1 ua=\"Mozilla (KHTML, like Gecko)\",Canal\nhttp://c\n",
+       record("Canal", "http://c")},
+      {"#EXTINF:-1 a=\"1,2\" b=\"3,4\",Name, HD\nhttp://c\n", record("Name, HD", "http://c")},
+      {"#EXTINF:-1 tvg-name=\"A,B\nhttp://c\n", record("B", "http://c")},
+      {"#EXTINF:-1 a=\"1,2\"\nx,N\nhttp://c\n", record("2\"", "x,N")},
+      {"#EXTINF:-1 a=\"1,2\",N\r#EXTVLCOPT:x\rhttp://c\r", record("N", "http://c")},
+      {"#EXTINF:-1 a=\"1,\r2\",N\nhttp://c\n", record("N", "http://c")},
+      {"#EXTINF:-1 a=\"1,\r2\",N\rhttp://c\r", record("", "2\",N")},
+      // A marker inside a passed-over line or the address opens the next entry.
+      {"#EXTINF:-1,A\n#EXTVLCOPT:#EXTINF:-1,B\nhttp://a\n",
+       record("A", "http://a") + record("B", "http://a")},
+      {"#EXTINF:-1,A\nhttp://a#EXTINF:-1,B\nhttp://b\n",
+       record("A", "http://a#EXTINF:-1,B") + record("B", "http://b")},
+      {"#EXTINF:-1,A\nhttp://a#EXTINF:-1,B", record("A", "http://a#EXTINF:-1,B")},
+  };
+  for (const auto& c : cases) {
+    for (const Kernel* kernel : runnable_kernels()) {
+      EXPECT_EQ(convert_text(c.text, *kernel), c.records)
+          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
+    }
+    EXPECT_EQ(testing::model_records(c.text), c.records)
+        << ::testing::PrintToString(std::string(c.text));
+  }
 }
 
 TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
@@ -119,8 +154,8 @@ TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
   EXPECT_EQ(convert_text(lf), convert_text(crlf));
   EXPECT_EQ(convert_text(cr), convert_text(crlf));
   EXPECT_EQ(convert_text("#EXTINF:-1,A\nu"), record("A", "u"));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\n"), record("A", ""));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A"), record("A", ""));
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\n"), "");
+  EXPECT_EQ(convert_text("#EXTINF:-1,A\r"), "");
   EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1,B\nv\n"),
             record("A", "u") + record("B", "v"));
   // An LF playlist and a CR LF one joined into one file.

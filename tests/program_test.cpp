@@ -141,6 +141,41 @@ TEST_F(Program, PlaylistBytesReachTheListUntranslated) {
             "<servercategory=>TV</servercategory>\r\n");
 }
 
+// A playlist shaped as published ones are: player options between a channel
+// and its address, a blank line, a commented-out address, quoted commas in
+// attributes, and a channel left without an address.
+TEST_F(Program, EachChannelGetsItsRealAddress) {
+  add("real.m3u",
+      "#EXTM3U\n"
+      "#EXTINF:-1 tvg-id=\"Rai1.it\",[1] Rai 1\n"
+      "#EXTVLCOPT:http-user-agent=HbbTV/1.6.1\n"
+      "http://a.example/relinker?cont=2606803\n"
+      "#EXTINF:-1 tvg-id=\"NTV.ru\" user-agent=\"Mozilla/5.0 (KHTML, like Gecko)\",NTV (540p)\n"
+      "#EXTVLCOPT:http-referrer=https://r.example/\n"
+      "#EXTVLCOPT:http-user-agent=Mozilla/5.0\n"
+      "\n"
+      "http://b.example/ntv.m3u8\n"
+      "#EXTINF:-1 group-title=\"News, World\",Kodi, HD\r\n"
+      "#KODIPROP:inputstream=inputstream.adaptive\r\n"
+      "#KODIPROP:inputstream.adaptive.manifest_type=mpd\r\n"
+      "#http://old.example/c.mpd\r\n"
+      "http://c.example/c.mpd\r\n"
+      "#EXTINF:-1,Gone\n"
+      "#EXTGRP:News\n"
+      "#EXTINF:-1,Last\n"
+      "\t\n"
+      "http://d.example/last\n");
+  EXPECT_EQ(run().exit_status, 0);
+  auto record = [](const std::string& name, const std::string& url) {
+    return "<servername=>" + name + "</servername><serverurl=>" + url +
+           "</serverurl><servercategory=>TV</servercategory>\r\n";
+  };
+  EXPECT_EQ(list(), record("[1] Rai 1", "http://a.example/relinker?cont=2606803") +
+                        record("NTV (540p)", "http://b.example/ntv.m3u8") +
+                        record("Kodi, HD", "http://c.example/c.mpd") +
+                        record("Last", "http://d.example/last"));
+}
+
 TEST_F(Program, AppendsAfterEarlierContentOnEveryRun) {
   testing::write_file(list_path, "<servername=>Kept</servername>\r\n");
   add("a.m3u", kTwoChannels);
