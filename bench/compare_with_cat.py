@@ -11,7 +11,7 @@ when it stalled), the program's peak memory against the largest playlist's
 size, how the time grows with ten times the input, and whether the program's
 channel list equals the plain model's.
 
-  bench/compare_with_cat.py --build build-bench [--mib 200] [--runs 15]
+  bench/compare_with_cat.py --build build-bench [--mib 200] [--runs 15] [--shape options]
 """
 import argparse
 import os
@@ -37,7 +37,7 @@ def timed(command, cwd, stdout=subprocess.DEVNULL):
     return seconds, usage.ru_maxrss * 1024, usage.ru_utime, usage.ru_stime
 
 
-def measure(build, folder, label, line_ends, sizes_mib, runs):
+def measure(build, folder, label, line_ends, sizes_mib, runs, shape):
     """Times the program on a channel folder of fresh playlists of `sizes_mib`
     against cat and the floor probe on the same files."""
     work = os.path.join(folder, f"{line_ends}-{label}")
@@ -47,7 +47,7 @@ def measure(build, folder, label, line_ends, sizes_mib, runs):
     for i, mib in enumerate(sizes_mib):
         playlist = os.path.join(channels, f"playlist{i:02}.m3u")
         subprocess.run([os.path.join(build, "make_playlist"), str(mib), line_ends, playlist,
-                        str(2026 + i)], check=True)
+                        str(2026 + i), shape], check=True)
         playlists.append(playlist)
     size = sum(os.path.getsize(p) for p in playlists)
     program = os.path.abspath(os.path.join(build, "m3u2lst"))
@@ -133,6 +133,9 @@ def main():
                         help="build folder with m3u2lst, make_playlist, model_convert")
     parser.add_argument("--mib", type=int, default=200, help="playlist size in MiB")
     parser.add_argument("--runs", type=int, default=15, help="timed pairs of runs")
+    parser.add_argument("--shape", choices=("plain", "options"), default="plain",
+                        help="options: two player option lines before every address, and a "
+                             "quoted comma in an attribute")
     parser.add_argument("--folder", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
                         help="where to work (memory-backed by default)")
     args = parser.parse_args()
@@ -147,7 +150,8 @@ def main():
         results = {}
         for line_ends in ("crlf", "lf"):
             for label, sizes in cases:
-                r = measure(args.build, folder, label.replace(" ", ""), line_ends, sizes, args.runs)
+                r = measure(args.build, folder, label.replace(" ", ""), line_ends, sizes, args.runs,
+                            args.shape)
                 results[(line_ends, label)] = r
                 over = (r["peak"] - max(sizes) * 2**20) / 2**20
                 print(f"{line_ends:>5} {label:>11} {r['program']:7.4f}s "

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "conversion/kernels.hpp"
 #include "conversion/playlist_conversion.hpp"
@@ -14,16 +15,17 @@
 namespace {
 
 /// A playlist text of about `bytes` bytes, as make_playlist writes them.
-std::string make_text(std::size_t bytes, const char* eol) {
+std::string make_text(std::size_t bytes, const char* eol, m3u2lst::bench::Shape shape) {
   std::mt19937_64 random(2026);
   std::string text;
-  m3u2lst::bench::generate_playlist(bytes, eol, random,
-                                    [&](const std::string& piece) { text += piece; });
+  m3u2lst::bench::generate_playlist(
+      bytes, eol, random, [&](const std::string& piece) { text += piece; }, shape);
   return text;
 }
 
-void convert(benchmark::State& state, const char* eol, const m3u2lst::Kernel* kernel) {
-  const std::string text = make_text(static_cast<std::size_t>(state.range(0)), eol);
+void convert(benchmark::State& state, const char* eol, m3u2lst::bench::Shape shape,
+             const m3u2lst::Kernel* kernel) {
+  const std::string text = make_text(static_cast<std::size_t>(state.range(0)), eol, shape);
   m3u2lst::RecordChunk chunk;
   chunk.reserve((1 << 20) + 4096);
   for (auto _ : state) {
@@ -40,17 +42,19 @@ void convert(benchmark::State& state, const char* eol, const m3u2lst::Kernel* ke
 
 }  // namespace
 
-// Every kernel this processor can run, on CR LF and LF playlists:
-// crlf_playlist/avx2/67108864 and so on.
+// Every kernel this processor can run, on CR LF and LF playlists, and on CR LF
+// playlists with player options: crlf_playlist/avx2/67108864 and so on.
 int main(int argc, char** argv) {
   for (const m3u2lst::Kernel& kernel : m3u2lst::all_kernels()) {
     if (!kernel.supported()) {
       continue;
     }
-    for (const char* eol : {"\r\n", "\n"}) {
-      const std::string name =
-          std::string(eol[0] == '\r' ? "crlf_playlist/" : "lf_playlist/") + kernel.name;
-      auto* run = benchmark::RegisterBenchmark(name.c_str(), convert, eol, &kernel);
+    using m3u2lst::bench::Shape;
+    for (auto [label, eol, shape] : {std::tuple{"crlf_playlist/", "\r\n", Shape::kPlain},
+                                     {"lf_playlist/", "\n", Shape::kPlain},
+                                     {"options_playlist/", "\r\n", Shape::kOptions}}) {
+      const std::string name = label + std::string(kernel.name);
+      auto* run = benchmark::RegisterBenchmark(name.c_str(), convert, eol, shape, &kernel);
       run->Unit(benchmark::kMillisecond)->Arg(64 << 20);
       if (&kernel == &m3u2lst::fastest_kernel()) {
         run->Arg(1 << 20)->Arg(16 << 20);

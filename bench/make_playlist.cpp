@@ -1,6 +1,7 @@
 // Writes a realistic IPTV playlist of about the asked size (see
-// playlist_generator.hpp) with CR LF or LF line ends.
-//   make_playlist SIZE_MIB crlf|lf OUTPUT [SEED]
+// playlist_generator.hpp) with CR LF or LF line ends; with "options", every
+// entry has player options before its address and a quoted comma.
+//   make_playlist SIZE_MIB crlf|lf OUTPUT [SEED [plain|options]]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,12 +12,15 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s SIZE_MIB crlf|lf OUTPUT [SEED]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SIZE_MIB crlf|lf OUTPUT [SEED [plain|options]]\n", argv[0]);
     return 2;
   }
   const double size_mib = std::atof(argv[1]);
   const bool crlf = std::strcmp(argv[2], "crlf") == 0;
   std::mt19937_64 random(argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 2026);
+  const auto shape = argc > 5 && std::strcmp(argv[5], "options") == 0
+                         ? m3u2lst::bench::Shape::kOptions
+                         : m3u2lst::bench::Shape::kPlain;
   std::FILE* out = std::fopen(argv[3], "wb");
   if (out == nullptr) {
     std::perror(argv[3]);
@@ -27,6 +31,7 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(size_mib * 1024 * 1024), crlf ? "\r\n" : "\n", random,
       [&](const std::string& piece) {
         written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
-      });
+      },
+      shape);
   return std::fclose(out) == 0 && written ? 0 : 1;
 }

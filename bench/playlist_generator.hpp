@@ -46,11 +46,17 @@ inline std::size_t token_length(std::mt19937_64& random) {
 
 }  // namespace detail
 
+/// The shapes of entry the generator writes.
+enum class Shape {
+  kPlain,    // the address right after the name, attributes without commas
+  kOptions,  // two #EXTVLCOPT lines before each address, a quoted comma in an attribute
+};
+
 /// Writes playlist text of about `target` bytes, in pieces of about 1 MiB, to
 /// `sink` (called with each piece as a std::string). `eol` is "\r\n" or "\n".
 template <typename Sink>
 void generate_playlist(unsigned long long target, const char* eol, std::mt19937_64& random,
-                       Sink sink) {
+                       Sink sink, Shape shape = Shape::kPlain) {
   using namespace detail;
   std::string text = std::string("#EXTM3U x-tvg-url=\"http://epg.example.com/guide.xml.gz\"") + eol;
   unsigned long long written = 0;
@@ -62,7 +68,13 @@ void generate_playlist(unsigned long long target, const char* eol, std::mt19937_
     const char* group = kGroups[random() % 8];
     text += "#EXTINF:-1 tvg-id=\"ch" + std::to_string(i) + ".example\" tvg-name=\"" + name +
             "\" tvg-logo=\"http://logos.example.com/" + std::to_string(i % 5000) +
-            ".png\" group-title=\"" + group + "\"," + name + eol;
+            ".png\" group-title=\"" + group + "\"" +
+            (shape == Shape::kOptions ? " user-agent=\"Mozilla/5.0 (X11, Linux) Gecko\"," : ",") +
+            name + eol;
+    if (shape == Shape::kOptions) {
+      text += std::string("#EXTVLCOPT:http-user-agent=Mozilla/5.0 (X11; Linux) Gecko") + eol +
+              "#EXTVLCOPT:http-referrer=http://www.example.com/" + std::to_string(i % 300) + eol;
+    }
     unsigned kind = static_cast<unsigned>(random() % 100);
     std::string host = "http://cdn" + std::to_string(random() % 40) + ".example.net:8080";
     if (kind < 2) {
