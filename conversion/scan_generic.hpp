@@ -42,6 +42,14 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// The walk asks for the next stop from many places; a call at each would
+// cost more than the step itself.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define M3U2LST_ALWAYS_INLINE __forceinline
+#else
+#define M3U2LST_ALWAYS_INLINE [[gnu::always_inline]] inline
+#endif
+
 /// Up to this many byte compares per byte, comparing is cheaper than the tables.
 constexpr std::size_t kMostCompares = 3;
 
@@ -92,20 +100,19 @@ struct Generic {
     }
   }
 
-  /// How many of the `n` bytes at `at` are `byte`; `readable` bytes from
-  /// `at` may be read.
-  static std::size_t count(const char* at, std::size_t n, std::size_t readable, char byte) {
-    std::size_t found = 0;
+  /// Whether an odd number of the `n` bytes at `at` are `byte`; `readable`
+  /// bytes from `at` may be read.
+  static bool odd_count(const char* at, std::size_t n, std::size_t readable, char byte) {
+    std::uint64_t parity = 0;
     for (; n >= V::kBytes; at += V::kBytes, n -= V::kBytes, readable -= V::kBytes) {
-      found += static_cast<std::size_t>(std::popcount(V::nonzero(V::eq(V::load(at), byte))));
+      parity ^= V::nonzero(V::eq(V::load(at), byte));
     }
     if (n > 0 && readable >= V::kBytes) {
-      const std::uint64_t mask = V::nonzero(V::eq(V::load(at), byte));
-      found += static_cast<std::size_t>(std::popcount(mask & ((std::uint64_t{1} << n) - 1)));
+      parity ^= V::nonzero(V::eq(V::load(at), byte)) & ((std::uint64_t{1} << n) - 1);
     } else {
-      found += static_cast<std::size_t>(std::count(at, at + n, byte));
+      parity ^= static_cast<std::uint64_t>(std::count(at, at + n, byte) % 2);
     }
-    return found;
+    return std::popcount(parity) % 2 != 0;
   }
 
   /// The places among the 64 bytes at `at` where one of `P`'s classes
@@ -136,7 +143,7 @@ class Stops {
   }
 
   /// The next stop, or the text's size when none is left.
-  std::size_t next() {
+  M3U2LST_ALWAYS_INLINE std::size_t next() {
     while (mask_ == 0) {
       window_ += 64;
       if (window_ >= text_.size()) {
@@ -236,6 +243,14 @@ class Scan {
   template <bool lf_lines>
   using LineStops = Stops<V, lf_lines ? search::kStopsLf : search::kStopsCr>;
 
+  /// An entry's name: it starts after `comma`, and its line ends at
+  /// `line_end`; `first_comma` is the first comma after the marker.
+  struct Name {
+    std::size_t first_comma = npos;
+    std::size_t comma = npos;
+    std::size_t line_end = npos;
+  };
+
   /// Where an entry's address search ended: the address line, if it found
   /// one, and where the next entry's marker search goes on.
   struct Address {
@@ -256,35 +271,32 @@ class Scan {
     LineStops<lf_lines> stops(text, s_.cursor);
     while (out.size() < fill_to) {
       const std::size_t marker = find_marker(stops);
-      const std::size_t comma = marker < text.size() ? name_comma<lf_lines>(stops, marker) : npos;
-      if (comma >= text.size()) {
+      const Name name = marker < text.size() ? find_name<lf_lines>(stops, marker) : Name{};
+      if (name.comma >= text.size()) {
         // No marker, or a marker with no comma after it, which names no
         // channel; neither can any later one.
         s_.more_entries = false;
         return;
       }
-      const std::size_t name_begin = comma + 1;
-      const std::size_t name_line_end = line_end<lf_lines>(stops);
-      if (lf_lines && name_line_end >= text.size()) {
+      if (lf_lines && name.line_end >= text.size()) {
         // No LF anywhere after the comma: the playlist ends its lines in bare CR.
-        s_.no_lf_from = name_begin;
+        s_.no_lf_from = name.first_comma + 1;
         s_.cursor = marker;
         s_.last_search = {};
         return;
       }
-      const std::size_t name_end = content_end(name_begin, name_line_end);
       const Address address =
-          find_address<lf_lines>(stops, std::min(name_line_end + 1, text.size()));
+          find_address<lf_lines>(stops, std::min(name.line_end + 1, text.size()));
       s_.cursor = address.resume;
-      add_record(out, name_begin, name_end, address);
+      add_record(out, name.comma + 1, content_end(name.comma + 1, name.line_end), address);
     }
   }
 
   /// Appends the record of the entry named by the bytes from `name_begin`
   /// to `name_end` to `out`, unless it has no address or the skip rule
   /// leaves it out.
-  void add_record(RecordChunk& out, std::size_t name_begin, std::size_t name_end,
-                  const Address& address) {
+  M3U2LST_ALWAYS_INLINE void add_record(RecordChunk& out, std::size_t name_begin,
+                                        std::size_t name_end, const Address& address) {
     if (address.begin == npos || address.facts.skipped) {
       return;
     }
@@ -299,7 +311,7 @@ class Scan {
 
   /// The next entry marker the stops reach, or the text's size.
   template <typename S>
-  std::size_t find_marker(S& stops) {
+  M3U2LST_ALWAYS_INLINE std::size_t find_marker(S& stops) {
     std::size_t at = stops.next();
     while (!ends_text(at) && !(s_.text[at] == kEntryMarker[0] && starts_marker(at))) {
       at = stops.next();
@@ -307,79 +319,79 @@ class Scan {
     return at;
   }
 
-  /// The comma the name of the entry at `marker` starts after: the first on
+  /// The name of the entry at `marker`: it starts after the first comma on
   /// the marker's line that stands outside double quotes (each `"` after the
   /// marker opens or closes a quote), so a quoted attribute value may hold
-  /// commas; where that line holds none, the first comma after the marker.
-  /// Leaves `stops` right after that comma. Returns npos where no comma
-  /// follows the marker.
+  /// commas; where that line holds none, after the first comma after the
+  /// marker. It ends at the end of its line. `stops` gave the marker last,
+  /// and are left after that line end.
   template <bool lf_lines, typename S>
-  std::size_t name_comma(S& stops, std::size_t marker) {
-    constexpr char line_end = lf_lines ? kLineEnd : kBareLineEnd;
+  M3U2LST_ALWAYS_INLINE Name find_name(S& stops, std::size_t marker) {
     const std::string_view& text = s_.text;
     // No stop falls inside the marker: the next one may be its comma.
-    bool crossed_line = false;
     std::size_t at = stops.next();
-    for (; !ends_text(at) && text[at] != kNameStart; at = stops.next()) {
-      crossed_line = crossed_line || text[at] == line_end;
+    while (!ends_text(at) && text[at] != kNameStart) {
+      at = stops.next();
     }
     if (at >= text.size()) {
-      return npos;
+      return {};
     }
-    // The first comma is the name's unless it stands on the marker's line
-    // behind an odd number of quotes, which real playlists seldom have.
-    const std::size_t after_marker = marker + kEntryMarker.size();
-    if (crossed_line || Generic<V>::count(text.data() + after_marker, at - after_marker,
-                                          s_.readable_size - after_marker, '"') %
-                                2 ==
-                            0) {
-      return at;
-    }
-    const std::size_t comma = comma_outside_quotes(after_marker, at);
-    if (comma != at) {
-      stops.seek(comma + 1);
-    }
-    return comma;
-  }
-
-  /// The first comma outside quotes on the line of the marker whose bytes
-  /// end before `from`, byte by byte from there; `first_comma`, the first
-  /// comma after the marker, where the line holds none. The line ends at
-  /// the first LF after the marker; where none follows it, at the first CR.
-  std::size_t comma_outside_quotes(std::size_t from, std::size_t first_comma) const {
-    const std::string_view& text = s_.text;
+    // The first comma is the name's unless it stands inside quotes on the
+    // marker's line and a comma outside them follows on that line; so the
+    // quotes are looked at only where the name's line holds another comma.
+    Name name{at, at};
+    bool settled = false;
     bool quoted = false;
-    std::size_t comma = npos;
-    std::size_t first_cr = npos;
-    for (std::size_t at = from;; ++at) {
-      if (at >= text.size() || text[at] == kTextEnd || (at >= s_.no_lf_from && first_cr != npos)) {
-        // No LF follows the marker: its line ended at the first CR.
-        return comma < first_cr ? comma : first_comma;
+    std::size_t counted_from = npos;  // npos: nothing counted yet
+    name.line_end = line_end<lf_lines>(stops, [&](std::size_t comma) {
+      if (settled || text[comma] != kNameStart) {
+        return;
       }
-      const char c = text[at];
-      if (c == kLineEnd) {
-        return comma != npos ? comma : first_comma;
-      }
-      if (c == kBareLineEnd && first_cr == npos) {
-        first_cr = at;
-      } else if (c == '"') {
-        quoted = !quoted;
-      } else if (c == kNameStart && !quoted && comma == npos) {
-        comma = at;
-        if (first_cr == npos) {
-          return comma;  // on the marker's line, whichever byte ends it
+      if (counted_from == npos) {
+        settled = !first_comma_quoted<lf_lines>(marker, name.first_comma);
+        counted_from = name.first_comma + 1;
+        quoted = true;
+        if (settled) {
+          return;
         }
       }
+      quoted = quoted != odd_quotes(counted_from, comma);
+      counted_from = comma + 1;
+      if (!quoted) {
+        name.comma = comma;
+        settled = true;
+      }
+    });
+    return name;
+  }
+
+  /// Whether the first comma after the marker at `marker`, at `comma`,
+  /// stands inside quotes on the marker's line: not where a line end comes
+  /// between them. In a CR playlist, an LF ends the lines before the LFs
+  /// run out: the marker's line of the entry the scan began again at.
+  template <bool lf_lines>
+  bool first_comma_quoted(std::size_t marker, std::size_t comma) const {
+    const std::string_view between = s_.text.substr(marker, comma - marker);
+    if (between.find(lf_lines ? kLineEnd : kBareLineEnd) != npos ||
+        (!lf_lines && marker < s_.no_lf_from && between.find(kLineEnd) != npos)) {
+      return false;
     }
+    return odd_quotes(marker + kEntryMarker.size(), comma);
+  }
+
+  /// Whether an odd number of double quotes stands from `from` to `to`.
+  bool odd_quotes(std::size_t from, std::size_t to) const {
+    return Generic<V>::odd_count(s_.text.data() + from, to - from, s_.readable_size - from, '"');
   }
 
   /// Walks the stops to the end of the current line: its line end, or the
-  /// end of the text.
-  template <bool lf_lines, typename S>
-  std::size_t line_end(S& stops) {
+  /// end of the text. `inside` is called with each stop before it.
+  template <bool lf_lines, typename S, typename F>
+  M3U2LST_ALWAYS_INLINE std::size_t line_end(S& stops, F inside) {
     constexpr char end = lf_lines ? kLineEnd : kBareLineEnd;
     std::size_t at = stops.next();
     while (!ends_text(at) && s_.text[at] != end) {
+      inside(at);
       at = stops.next();
     }
     return at;
@@ -393,64 +405,96 @@ class Scan {
   /// and notes its marks, or to where the search ended; the next entry's
   /// marker may stand anywhere in what it walked.
   template <bool lf_lines, typename S>
-  Address find_address(S& stops, std::size_t line) {
+  M3U2LST_ALWAYS_INLINE Address find_address(S& stops, std::size_t line) {
+    if (line < s_.text.size() && !may_start_other_line(s_.text[line])) {
+      return address_line<lf_lines>(stops, line, npos);  // right after the name, as most are
+    }
+    return search_address<lf_lines>(stops, line);
+  }
+
+  /// find_address where the line right after the name may be passed over.
+  template <bool lf_lines, typename S>
+  Address search_address(S& stops, std::size_t line) {
     const std::string_view& text = s_.text;
     detail::ScanState::AddressSearch& last = s_.last_search;
-    Address address;
     if (last.searched_from <= line && line <= last.outcome_line) {
       // Every line from here to the last search's outcome was passed over.
+      Address address;
       if (last.address_end != npos) {
-        address = {last.outcome_line, last.address_end, last.facts, line};
+        address = {last.outcome_line, last.address_end, last.facts};
       }
       address.resume = line;
       return address;
     }
     last.searched_from = line;
+    Address address;
     std::size_t next_marker = npos;
-    for (;;) {
+    for (;; line = std::min(address.end + 1, text.size())) {
       std::size_t first = line;
       while (first < text.size() && is_blank(text[first])) {
         ++first;
       }
       const bool option = first < text.size() && text[first] == '#';
       if (option && starts_marker(first)) {
-        next_marker = std::min(next_marker, first);
-        last.address_end = npos;
+        address.resume = std::min(next_marker, first);
+        stops.seek(address.resume);
         break;
       }
-      const bool is_address = !option && !blank_from<lf_lines>(first);
-      UrlMarks marks;
-      std::size_t at = stops.next();
-      for (; !ends_text(at) && text[at] != (lf_lines ? kLineEnd : kBareLineEnd);
-           at = stops.next()) {
-        if (text[at] == kEntryMarker[0]) {
-          if (next_marker == npos && starts_marker(at)) {
-            next_marker = at;
-          }
-        } else if (is_address) {
-          marks.note(text.substr(at), at - line);
-        }
-      }
-      if (is_address) {
-        address = {line, at, marks.facts(), at};
-        last.address_end = at;
+      if (!option && !blank_from<lf_lines>(first)) {
+        address = address_line<lf_lines>(stops, line, next_marker);
         last.facts = address.facts;
         break;
       }
-      if (at >= text.size()) {
+      // Passed over; an entry marker inside it opens the next entry.
+      address.end = line_end<lf_lines>(stops, [&](std::size_t at) {
+        if (next_marker == npos && starts_marker(at)) {
+          next_marker = at;
+        }
+      });
+      if (address.end >= text.size()) {
         line = text.size();
-        last.address_end = npos;
-        address.resume = line;
+        address.end = npos;
+        address.resume = next_marker;
+        if (next_marker != npos) {
+          stops.seek(next_marker);
+        }
         break;
       }
-      line = at + 1;
     }
     last.outcome_line = line;
+    last.address_end = address.begin != npos ? address.end : npos;
+    if (address.resume == npos) {
+      address.resume = text.size();
+    }
+    return address;
+  }
+
+  /// The address line at `line`: walks `stops` to its end and notes its
+  /// marks. The next entry's marker search goes on at `next_marker`, or at
+  /// the first marker in the line, or after it.
+  template <bool lf_lines, typename S>
+  M3U2LST_ALWAYS_INLINE Address address_line(S& stops, std::size_t line, std::size_t next_marker) {
+    UrlMarks marks;
+    const std::size_t end = line_end<lf_lines>(stops, [&](std::size_t at) {
+      if (s_.text[at] != kEntryMarker[0]) {
+        marks.note(s_.text.substr(at), at - line);
+      } else if (next_marker == npos && starts_marker(at)) {
+        next_marker = at;
+      }
+    });
+    Address address{line, end, marks.facts(), end};
     if (next_marker != npos) {
       address.resume = next_marker;
       stops.seek(next_marker);
     }
     return address;
+  }
+
+  /// Whether a line that starts with `c` may be blank, an option line or an
+  /// entry line rather than an address line.
+  static bool may_start_other_line(char c) {
+    static_assert(' ' <= '#' && '\t' <= '#' && kBareLineEnd <= '#' && kLineEnd <= '#');
+    return static_cast<unsigned char>(c) <= '#';
   }
 
   /// Whether the line holds nothing but spaces, tabs and CRs from `at` to
@@ -471,7 +515,7 @@ class Scan {
   /// Whether the stop `at` is the end of the text: its size, or a zero
   /// byte, where the text is then cut. Stops are walked in order, so the
   /// first zero byte found is the first of the text.
-  bool ends_text(std::size_t at) {
+  M3U2LST_ALWAYS_INLINE bool ends_text(std::size_t at) {
     if (at >= s_.text.size()) {
       return true;
     }

@@ -89,6 +89,7 @@ TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
       {"#EXTINF:-1 ua=\"Mozilla (KHTML, like Gecko)\",Canal\nhttp://c\n",
        record("Canal", "http://c")},
       {"#EXTINF:-1 a=\"1,2\" b=\"3,4\",Name, HD\nhttp://c\n", record("Name, HD", "http://c")},
+      {"#EXTINF:,\"x\",B\nu\n", record("\"x\",B", "u")},
       {"#EXTINF:-1 tvg-name=\"A,B\nhttp://c\n", record("B", "http://c")},
       {"#EXTINF:-1 a=\"1,2\"\nx,N\nhttp://c\n", record("2\"", "x,N")},
       {"#EXTINF:-1 a=\"1,2\",N\r#EXTVLCOPT:x\rhttp://c\r", record("N", "http://c")},
