@@ -15,6 +15,14 @@ namespace m3u2lst::platform {
 /// behind "." and ending in the platform's path separator.
 extern const char* const kChannelFolderPrefix;
 
+/// Whether options may begin with '/' as well as '-' ("/?"): on Windows.
+extern const bool kSlashOptions;
+
+/// The program's arguments, its own name left out: UTF-8 on Windows (read
+/// from the wide command line, whatever the ANSI code page), bytes as given
+/// on POSIX. `argc` and `argv` are main's.
+std::vector<std::string> program_arguments(int argc, char** argv);
+
 /// Lists the channel folder in the order of the platform's directory search,
 /// starting with the entry that search yields first (the folder's own ".").
 /// Names are UTF-8 on Windows, and bytes as the file system holds them on
@@ -76,6 +84,9 @@ std::string shown_name(std::string_view name);
 /// not through the C runtime, which may re-encode them in the ANSI code page.
 /// Failures are not reported.
 void print(std::string_view text) noexcept;
+
+/// Writes `text` to standard error, as print does to standard output.
+void print_error(std::string_view text) noexcept;
 
 /// Makes the console show the program's output, which is UTF-8, for the rest
 /// of the run, and leaves it as it found it however the program ends. Output

@@ -22,6 +22,11 @@
 namespace m3u2lst::platform {
 
 const char* const kChannelFolderPrefix = "./iptv channel/";
+const bool kSlashOptions = false;  // "/" starts an absolute path
+
+std::vector<std::string> program_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
 
 int list_channel_folder(std::vector<std::string>& names) {
   DIR* folder = opendir(kChannelFolderPrefix);
@@ -345,6 +350,10 @@ void drain_key_bytes() {
 
 void print(std::string_view text) noexcept {
   std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void print_error(std::string_view text) noexcept {
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 void use_utf8_console() {}

@@ -1,5 +1,7 @@
 // The platform layer on Windows.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +15,23 @@
 namespace m3u2lst::platform {
 
 const char* const kChannelFolderPrefix = ".\\iptv channel\\";
+const bool kSlashOptions = true;  // "/?" is how Windows asks for help
+
+std::vector<std::string> program_arguments(int /*argc*/, char** /*argv*/) {
+  // main's argv holds the arguments in the ANSI code page, which cannot
+  // hold a name in every script: they are read from the wide command line.
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    return arguments;
+  }
+  for (int i = 1; i < count; ++i) {
+    arguments.push_back(utf8_from_utf16(std::wstring_view(wide[i])));
+  }
+  LocalFree(wide);
+  return arguments;
+}
 
 // Names go to and come from the system as UTF-16, through the wide calls,
 // and are UTF-8 inside the program: a name in any script is listed, opened
@@ -203,14 +222,13 @@ bool write_all(HANDLE output, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
-void print(std::string_view text) noexcept {
-  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+/// Writes `text` to the standard handle `which`, whose C stream is `stream`.
+void print_to(DWORD which, std::FILE* stream, std::string_view text) noexcept {
+  HANDLE output = GetStdHandle(which);
   DWORD mode = 0;
   if (output == nullptr || output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) {
     // A file or a pipe: the C runtime's text mode writes each LF as CR LF.
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(text.data(), 1, text.size(), stream);
     return;
   }
   // Cut only at line ends, so no UTF-8 sequence is split between writes.
@@ -222,6 +240,16 @@ void print(std::string_view text) noexcept {
     }
     text.remove_prefix(std::min(end + 1, text.size()));
   }
+}
+
+}  // namespace
+
+void print(std::string_view text) noexcept {
+  print_to(STD_OUTPUT_HANDLE, stdout, text);
+}
+
+void print_error(std::string_view text) noexcept {
+  print_to(STD_ERROR_HANDLE, stderr, text);
 }
 
 void use_utf8_console() {

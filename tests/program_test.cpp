@@ -8,6 +8,8 @@
 #include <random>
 #include <set>
 
+#include "driver/command_line.hpp"
+#include "driver/platform.hpp"
 #include "test_support.hpp"
 
 #ifndef _WIN32
@@ -174,6 +176,62 @@ TEST_F(Program, EachChannelGetsItsRealAddress) {
                         record("NTV (540p)", "http://b.example/ntv.m3u8") +
                         record("Kodi, HD", "http://c.example/c.mpd") +
                         record("Last", "http://d.example/last"));
+}
+
+/// `text` with each line end as the program's console lines end on this platform.
+std::string with_console_line_ends(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c == '\n' ? console_line("") : std::string(1, c);
+  }
+  return out;
+}
+
+// --help and --version answer, and an unknown option is refused, without
+// listing, reading or writing anything and without the key prompt; any other
+// argument (a playlist dropped onto the program) is ignored by a normal run.
+TEST_F(Program, OptionsAnswerWithoutTouchingTheList) {
+  add("news.m3u", kTwoChannels);
+  const std::string help = with_console_line_ends(usage_text(platform::kSlashOptions));
+  const std::string version = with_console_line_ends(version_text(M3U2LST_VERSION));
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string console;
+    std::string errors;
+  } cases[] = {
+      {{"--help"}, 0, help, ""},
+      {{"-h"}, 0, help, ""},
+      {{"--help", "x"}, 0, help, ""},
+      {{"--verison", "--version", "--help"}, 0, help, ""},
+      {{"--version"}, 0, version, ""},
+      {{"x", "--version", "-x"}, 0, version, ""},
+      {{"--verison"}, 2, "", "m3u2lst: unknown option '--verison'"},
+      {{"news.m3u", "-x", "-y"}, 2, "", "m3u2lst: unknown option '-x'"},
+#ifdef _WIN32
+      {{"/?"}, 0, help, ""},
+      {{"/x"}, 2, "", "m3u2lst: unknown option '/x'"},
+#endif
+  };
+  for (const auto& c : cases) {
+    const std::string arguments = ::testing::PrintToString(c.arguments);
+    testing::RunResult result =
+        testing::run_program(work.path(), testing::Start::kPlain, {}, c.arguments);
+    EXPECT_EQ(result.exit_status, c.status) << arguments;
+    EXPECT_EQ(result.console, c.console) << arguments;
+    EXPECT_TRUE(result.errors.starts_with(c.errors) &&
+                result.errors.ends_with("\n") == !c.errors.empty())
+        << arguments << ": " << result.errors;
+    EXPECT_FALSE(fs::exists(list_path)) << arguments;
+  }
+  EXPECT_EQ(version.substr(0, version.find_first_of("\r\n")), "m3u2lst " M3U2LST_VERSION);
+  // A dropped playlist's path, or any other plain argument: a normal run.
+  const std::string dropped = (channels / "news.m3u").string();
+  testing::RunResult result =
+      testing::run_program(work.path(), testing::Start::kPlain, {}, {dropped, "x y"});
+  EXPECT_EQ(result.console, run_console({"news.m3u"}, {saved("news.m3u")}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(list(), testing::model_records(kTwoChannels));
 }
 
 TEST_F(Program, AppendsAfterEarlierContentOnEveryRun) {

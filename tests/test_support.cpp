@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -95,7 +96,8 @@ fs::path program_path() {
 #ifdef _WIN32
 
 RunningProgram start_program(const fs::path& folder, Start how,
-                             const std::vector<std::string>& strace_options) {
+                             const std::vector<std::string>& strace_options,
+                             const std::vector<std::string>& arguments) {
   if (how != Start::kPlain || !strace_options.empty()) {
     throw std::runtime_error("only plain runs are supported here");
   }
@@ -113,11 +115,27 @@ RunningProgram start_program(const fs::path& folder, Start how,
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = no_input;
   startup.hStdOutput = write_end;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  // Standard error goes to a file of its own, removed when the test closes it.
+  wchar_t temp_folder[MAX_PATH + 1];
+  wchar_t errors_name[MAX_PATH + 1];
+  if (GetTempPathW(MAX_PATH + 1, temp_folder) == 0 ||
+      GetTempFileNameW(temp_folder, L"err", 0, errors_name) == 0) {
+    throw std::runtime_error("GetTempFileName failed");
+  }
+  HANDLE errors = CreateFileW(errors_name, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                              CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (errors == INVALID_HANDLE_VALUE) {
+    throw std::runtime_error("cannot create a file for standard error");
+  }
+  startup.hStdError = errors;
   PROCESS_INFORMATION process{};
   // Wide calls: the working folder may be named in any script.
   std::wstring program = program_path().wstring();
   std::wstring command_line = L"\"" + program + L"\"";
+  for (const std::string& argument : arguments) {
+    command_line += L" \"" + utf8_path(argument).wstring() + L"\"";
+  }
   std::wstring directory = folder.wstring();
   BOOL started = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
                                 nullptr, directory.c_str(), &startup, &process);
@@ -125,11 +143,12 @@ RunningProgram start_program(const fs::path& folder, Start how,
   CloseHandle(no_input);
   if (!started) {
     CloseHandle(read_end);
+    CloseHandle(errors);
     throw std::runtime_error("cannot start " + program_path().string());
   }
   CloseHandle(process.hThread);
   return {reinterpret_cast<std::intptr_t>(process.hProcess),
-          reinterpret_cast<std::intptr_t>(read_end)};
+          reinterpret_cast<std::intptr_t>(read_end), reinterpret_cast<std::intptr_t>(errors)};
 }
 
 RunResult finish_program(const RunningProgram& running) {
@@ -147,6 +166,13 @@ RunResult finish_program(const RunningProgram& running) {
   GetExitCodeProcess(process, &status);
   result.exit_status = static_cast<int>(status);
   CloseHandle(process);
+  auto errors = reinterpret_cast<HANDLE>(running.errors);
+  SetFilePointer(errors, 0, nullptr, FILE_BEGIN);
+  while (ReadFile(errors, bytes, sizeof bytes, &n, nullptr) && n > 0) {
+    result.errors.append(bytes, n);
+  }
+  CloseHandle(errors);
+  std::fwrite(result.errors.data(), 1, result.errors.size(), stderr);
   return result;
 }
 
@@ -221,11 +247,21 @@ bool make_fault(Start how) {
 }  // namespace
 
 RunningProgram start_program(const fs::path& folder, Start how,
-                             const std::vector<std::string>& strace_options) {
+                             const std::vector<std::string>& strace_options,
+                             const std::vector<std::string>& program_arguments) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  // Standard error goes to a file of its own, gone once the test closes it.
+  std::FILE* errors = std::tmpfile();
+  if (errors == nullptr) {
+    close(pipe_ends[0]);
+    close(pipe_ends[1]);
+    throw std::runtime_error("tmpfile failed");
+  }
+  const int errors_fd = dup(fileno(errors));
+  std::fclose(errors);
   const std::string program = program_path().string();
   std::vector<std::string> command;
   if (how == Start::kAsNobody) {
@@ -236,6 +272,7 @@ RunningProgram start_program(const fs::path& folder, Start how,
     command.insert(command.end(), strace_options.begin(), strace_options.end());
   }
   command.push_back(program);
+  command.insert(command.end(), program_arguments.begin(), program_arguments.end());
   std::vector<char*> arguments;
   for (std::string& argument : command) {
     arguments.push_back(argument.data());
@@ -249,10 +286,11 @@ RunningProgram start_program(const fs::path& folder, Start how,
   if (child == 0) {
     int no_input = open("/dev/null", O_RDONLY);
     if (no_input < 0 || dup2(no_input, STDIN_FILENO) < 0 || dup2(pipe_ends[1], STDOUT_FILENO) < 0 ||
-        chdir(folder.c_str()) != 0) {
+        errors_fd < 0 || dup2(errors_fd, STDERR_FILENO) < 0 || chdir(folder.c_str()) != 0) {
       _exit(127);
     }
     close(no_input);
+    close(errors_fd);
     close(pipe_ends[0]);
     close(pipe_ends[1]);
     if (!make_fault(how)) {
@@ -267,9 +305,10 @@ RunningProgram start_program(const fs::path& folder, Start how,
   close(pipe_ends[1]);
   if (child < 0) {
     close(pipe_ends[0]);
+    close(errors_fd);
     throw std::runtime_error("fork failed");
   }
-  return {child, pipe_ends[0]};
+  return {child, pipe_ends[0], errors_fd};
 }
 
 RunResult finish_program(const RunningProgram& running) {
@@ -284,6 +323,12 @@ RunResult finish_program(const RunningProgram& running) {
   int status = 0;
   waitpid(static_cast<pid_t>(running.process), &status, 0);
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  const auto errors = static_cast<int>(running.errors);
+  while ((n = pread(errors, bytes, sizeof bytes, static_cast<off_t>(result.errors.size()))) > 0) {
+    result.errors.append(bytes, static_cast<std::size_t>(n));
+  }
+  close(errors);
+  std::fwrite(result.errors.data(), 1, result.errors.size(), stderr);
   return result;
 }
 
@@ -317,8 +362,9 @@ std::string run_console(std::initializer_list<std::string> names,
 }
 
 RunResult run_program(const fs::path& folder, Start how,
-                      const std::vector<std::string>& strace_options) {
-  return finish_program(start_program(folder, how, strace_options));
+                      const std::vector<std::string>& strace_options,
+                      const std::vector<std::string>& arguments) {
+  return finish_program(start_program(folder, how, strace_options, arguments));
 }
 
 }  // namespace m3u2lst::testing

@@ -49,14 +49,17 @@ std::string read_file(const std::filesystem::path& path);
 
 /// What one run of the program printed and returned.
 struct RunResult {
-  std::string console;
+  std::string console;  // standard output
+  std::string errors;   // standard error
   int exit_status = -1;
 };
 
-/// A started run of the program: its process and the read end of its output.
+/// A started run of the program: its process, the read end of its output,
+/// and the file its standard error goes to.
 struct RunningProgram {
   std::intptr_t process = -1;
   std::intptr_t output = -1;
+  std::intptr_t errors = -1;
 };
 
 /// Where the tests find setpriv, to run the program as an unprivileged user.
@@ -83,18 +86,21 @@ inline constexpr char kStrace[] = "/usr/bin/strace";
 
 /// Starts the built program in `folder` with no console input (so the closing
 /// prompt does not wait), as `how` says; with `strace_options` (such as
-/// {"-P", path, "-e", "inject=pread64:error=EIO"}), under strace with them.
-/// Throws when it cannot be started. A start that cannot make its fault
-/// happen ends with status 126.
+/// {"-P", path, "-e", "inject=pread64:error=EIO"}), under strace with them;
+/// with `arguments` on its command line. Throws when it cannot be started.
+/// A start that cannot make its fault happen ends with status 126.
 RunningProgram start_program(const std::filesystem::path& folder, Start how = Start::kPlain,
-                             const std::vector<std::string>& strace_options = {});
+                             const std::vector<std::string>& strace_options = {},
+                             const std::vector<std::string>& arguments = {});
 
-/// Collects a started run's standard output and waits for it to end.
+/// Collects a started run's standard output and waits for it to end; then
+/// its standard error, which is also passed on to the test's own.
 RunResult finish_program(const RunningProgram& running);
 
 /// start_program and finish_program in one.
 RunResult run_program(const std::filesystem::path& folder, Start how = Start::kPlain,
-                      const std::vector<std::string>& strace_options = {});
+                      const std::vector<std::string>& strace_options = {},
+                      const std::vector<std::string>& arguments = {});
 
 /// The folder prefix and line end the program prints on this platform.
 std::string folder_prefix();
