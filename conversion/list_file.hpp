@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace m3u2lst::list_file {
 
@@ -23,6 +24,30 @@ struct ListFile {
 /// the list. Never blocks on the open itself (a FIFO without a reader cannot
 /// be opened). Returns 0, or -1.
 int open_list(ListFile& file);
+
+/// What must go before a save's first records so that they start a line of
+/// their own, read under the lock from the list's last byte: nothing when
+/// the list is empty or ends in an LF, an LF after a CR, and CR LF after
+/// anything else (a record torn by a crash or a power cut, a line an editor
+/// left without its end, zero bytes). Nothing, too, where the last byte
+/// cannot be read (a pipe, a device, a list the user may only write).
+std::string_view line_end_needed(ListFile file);
+
+/// While one lives, the signals (POSIX: SIGINT, SIGTERM, SIGHUP, SIGQUIT)
+/// and console events (Windows: Ctrl+C, Ctrl+Break, the window closed, a
+/// logoff or shutdown) that end the program wait; they end it, as they
+/// would have, once none lives. So a write in progress ends whole, and no
+/// record is left torn by them.
+class EndingHeld {
+ public:
+  EndingHeld() noexcept;
+  ~EndingHeld();
+  EndingHeld(const EndingHeld&) = delete;
+  EndingHeld& operator=(const EndingHeld&) = delete;
+
+ private:
+  unsigned held_ = 0;  // POSIX: the signals this one blocked, one bit each
+};
 
 /// Appends `size` bytes at the list's end, in as many writes as it takes (a
 /// system writes at most so many bytes a call). Stops at the first write

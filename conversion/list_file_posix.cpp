@@ -1,11 +1,13 @@
 // The channel list file on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include "list_file.hpp"
 #include "playlist_conversion.hpp"
@@ -54,8 +56,23 @@ constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
 
 int open_list(ListFile& file) {
   // O_APPEND: each write goes to the end of the list, whoever else appends.
-  // O_NONBLOCK only for the open itself, so a FIFO cannot make it wait.
-  int fd = open(kChannelListName, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  // O_NONBLOCK only for the open itself, so a FIFO cannot make it wait. A
+  // list that is a file is opened for reading too, so that its last byte
+  // can be read; anything else as before, write only: opening a FIFO for
+  // reading would stand in for the reader it may lack.
+  constexpr int kFlags = O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC;
+  struct stat info;
+  int fd = -1;
+  if (stat(kChannelListName, &info) == 0 ? S_ISREG(info.st_mode) : errno == ENOENT) {
+    fd = open(kChannelListName, O_RDWR | kFlags, 0666);
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+      close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) {
+    fd = open(kChannelListName, O_WRONLY | kFlags, 0666);
+  }
   if (fd < 0) {
     return -1;
   }
@@ -67,6 +84,55 @@ int open_list(ListFile& file) {
   file.handle = fd;
   file.locked = lock_fd(fd);
   return 0;
+}
+
+std::string_view line_end_needed(ListFile file) {
+  const auto fd = static_cast<int>(file.handle);
+  struct stat info;
+  char last = '\n';
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+      pread(fd, &last, 1, info.st_size - 1) != 1) {
+    return {};
+  }
+  return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
+}
+
+namespace {
+
+/// The signals that end the program and that a write holds off.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+}  // namespace
+
+EndingHeld::EndingHeld() noexcept {
+  // Blocked, not caught: they stay pending, and once unblocked they take
+  // their course (ending the program, or nothing where they are ignored).
+  sigset_t ending;
+  sigset_t before;
+  sigemptyset(&ending);
+  for (int signal_number : kEndingSignals) {
+    sigaddset(&ending, signal_number);
+  }
+  if (sigprocmask(SIG_BLOCK, &ending, &before) != 0) {
+    return;
+  }
+  for (unsigned i = 0; i < std::size(kEndingSignals); ++i) {
+    if (sigismember(&before, kEndingSignals[i]) == 0) {
+      held_ |= 1u << i;  // blocked here, so let go here; others were blocked before
+    }
+  }
+}
+
+EndingHeld::~EndingHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (unsigned i = 0; i < std::size(kEndingSignals); ++i) {
+    if ((held_ & (1u << i)) != 0) {
+      sigaddset(&held, kEndingSignals[i]);
+    }
+  }
+  // A signal that came meanwhile is delivered before this returns.
+  sigprocmask(SIG_UNBLOCK, &held, nullptr);
 }
 
 std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {

@@ -69,6 +69,51 @@ int open_list(ListFile& file) {
   return 0;
 }
 
+std::string_view line_end_needed(ListFile file) {
+  LARGE_INTEGER length;
+  if (GetFileType(as_handle(file)) != FILE_TYPE_DISK || !GetFileSizeEx(as_handle(file), &length) ||
+      length.QuadPart <= 0) {
+    return {};
+  }
+  // Read at an offset: the handle's appends go to the end wherever it points.
+  const auto at = static_cast<ULONGLONG>(length.QuadPart - 1);
+  OVERLAPPED place{};
+  place.Offset = static_cast<DWORD>(at);
+  place.OffsetHigh = static_cast<DWORD>(at >> 32);
+  char last = '\n';
+  DWORD n = 0;
+  if (!ReadFile(as_handle(file), &last, 1, &n, &place) || n != 1) {
+    return {};
+  }
+  return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
+}
+
+namespace {
+
+// Held by the one thread that writes while it writes, and taken for good by
+// the console handler, which the system runs on a thread of its own when
+// Ctrl+C, Ctrl+Break, the window's closing, a logoff or a shutdown comes:
+// it waits until the write in progress ends, and no write starts after.
+// Like the saved code page, state only a console handler needs.
+SRWLOCK writing = SRWLOCK_INIT;
+
+BOOL WINAPI let_the_write_end(DWORD /*event*/) {
+  AcquireSRWLockExclusive(&writing);
+  return FALSE;  // the next handler, in the end the system's, ends the program as before
+}
+
+}  // namespace
+
+EndingHeld::EndingHeld() noexcept {
+  static const bool handled = SetConsoleCtrlHandler(let_the_write_end, TRUE) != 0;
+  (void)handled;
+  AcquireSRWLockExclusive(&writing);
+}
+
+EndingHeld::~EndingHeld() {
+  ReleaseSRWLockExclusive(&writing);
+}
+
 std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
   constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
   std::size_t written = 0;

@@ -1,4 +1,5 @@
 // Appending a playlist's records to the channel list file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -23,33 +24,46 @@ std::size_t whole_records_length(std::string_view written) {
   return last == std::string_view::npos ? 0 : last + 2;
 }
 
-/// Writes one chunk of whole records. When the write stops short (a full
-/// disk), the torn record it leaves at the end of the list is cut off, so the
-/// list ends at the last whole record written. Returns 0, or -1.
-int write_chunk(list_file::ListFile list, std::string_view chunk) {
+/// Writes one chunk of whole records, which may begin with the `line_end`
+/// the list needed before them. When the write stops short (a full disk),
+/// the torn record it leaves at the end of the list is cut off, so the list
+/// ends at the last whole record written, or at that line end. Signals that
+/// end the program wait until both are done. Returns 0, or -1.
+int write_chunk(list_file::ListFile list, std::string_view chunk, std::size_t line_end) {
+  const list_file::EndingHeld ending_held;
   std::uint64_t end = 0;
   std::size_t written = list_file::append(list, chunk.data(), chunk.size(), end);
   if (written == chunk.size()) {
     return 0;
   }
-  std::size_t torn = written - whole_records_length(chunk.substr(0, written));
+  const std::size_t whole =
+      written < line_end ? 0 : std::max(line_end, whole_records_length(chunk.substr(0, written)));
+  const std::size_t torn = written - whole;
   if (torn > 0 && end >= torn) {
     list_file::cut_back(list, end - torn, end);
   }
   return -1;
 }
 
-/// Appends the records of `text` to `list`. Returns 0, or -1 when a write fails.
-int write_records(PlaylistScanner& scanner, list_file::ListFile list) {
+/// Appends the records of `text` to `list`, the first of them after
+/// `line_end`, in the same write. Returns 0, or -1 when a write fails.
+int write_records(PlaylistScanner& scanner, list_file::ListFile list, std::string_view line_end) {
   RecordChunk chunk;
   chunk.reserve(kChunkBytes + 4096);
   bool more = true;
   while (more) {
-    more = scanner.fill(chunk, kChunkBytes);
-    if (chunk.size() > 0 && write_chunk(list, chunk.records()) != 0) {
-      return -1;
+    if (!line_end.empty() && chunk.size() == 0) {
+      std::memcpy(chunk.reserve(line_end.size()), line_end.data(), line_end.size());
+      chunk.commit(line_end.size());
     }
-    chunk.clear();
+    more = scanner.fill(chunk, kChunkBytes);
+    if (chunk.size() > line_end.size()) {
+      if (write_chunk(list, chunk.records(), line_end.size()) != 0) {
+        return -1;
+      }
+      line_end = {};  // written with the first records
+      chunk.clear();
+    }
   }
   return 0;
 }
@@ -78,7 +92,7 @@ int convert_playlist(const char* text, std::size_t length, ListSession& session)
   int result;
   try {
     PlaylistScanner scanner(std::string_view(text, length));
-    result = write_records(scanner, list);
+    result = write_records(scanner, list, list_file::line_end_needed(list));
   } catch (const std::bad_alloc&) {
     result = -1;
   }

@@ -30,10 +30,39 @@ TEST_F(ListWriter, CreatesTheListAndAppendsOnEveryCall) {
   EXPECT_EQ(list(), convert_text(kTwoChannels) + convert_text(kTwoChannels));
 }
 
-TEST_F(ListWriter, KeepsWhatTheListHeldBefore) {
-  testing::write_file(folder.path() / "iptv.lst", "earlier line\r\nno line end");
-  EXPECT_EQ(convert_playlist(kTwoChannels), 0);
-  EXPECT_EQ(list(), "earlier line\r\nno line end" + convert_text(kTwoChannels));
+// What the list held stays byte for byte; a list whose last line lacks its
+// end (an editor's, a record torn by a crash, zero bytes a power cut left)
+// gets one before the new records, so that none is glued onto it.
+TEST_F(ListWriter, KeepsWhatTheListHeldBeforeAndStartsANewLine) {
+  const std::string records = convert_text(kTwoChannels);
+  const std::string record =
+      "<servername=>A</servername><serverurl=>u</serverurl>"
+      "<servercategory=>TV</servercategory>";
+  const struct {
+    std::string before;
+    std::string line_end;
+  } cases[] = {
+      {"", ""},
+      {record + "\r\n", ""},
+      {"lf only\n", ""},
+      {"earlier line\r\nno line end", "\r\n"},
+      {record, "\r\n"},
+      {"<servername=>Channel</servername><serverurl=>http://cdn.exam", "\r\n"},
+      {record + "\r", "\n"},
+      {"lf only\nno lf", "\r\n"},
+      {record + "\r\n" + std::string(4096, '\0'), "\r\n"},
+  };
+  for (const auto& c : cases) {
+    testing::write_file(folder.path() / "iptv.lst", c.before);
+    EXPECT_EQ(convert_playlist(kTwoChannels), 0);
+    EXPECT_EQ(list(), c.before + c.line_end + records) << ::testing::PrintToString(c.before);
+    // Nothing to add, nothing added.
+    EXPECT_EQ(convert_playlist("no entries"), 0);
+    EXPECT_EQ(list(), c.before + c.line_end + records);
+  }
+  testing::write_file(folder.path() / "iptv.lst", "no line end");
+  EXPECT_EQ(convert_playlist("#EXTINF:-1,A\n"), 0);
+  EXPECT_EQ(list(), "no line end");
 }
 
 TEST_F(ListWriter, StopsAtTheFirstZeroByte) {
