@@ -3,6 +3,7 @@
 // runs appending to one list at once. A fault that cannot be set up here skips
 // its test with the reason.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -96,28 +97,33 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
     ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
   } unmount{disk};
   fs::create_directory(disk / "iptv channel");
-  const std::string earlier = testing::model_records(playlist(3));
-  const std::string small = playlist(5);
   const std::string large = playlist(4000);  // about 100 KB, whose records need about 400 KB
-  testing::write_file(disk / "iptv.lst", earlier);
-  testing::write_file(disk / "iptv channel" / "a.m3u", small);
   testing::write_file(disk / "iptv channel" / "b.m3u", large);
+  // Then again with a list whose last record is torn after a CR, and nothing
+  // to add before b.m3u: the LF that b.m3u's first write begins with stays.
+  for (const bool torn : {false, true}) {
+    const std::string earlier =
+        testing::model_records(playlist(3)) + (torn ? "<servername=>Torn</server\r" : "");
+    const std::string small = torn ? "#EXTM3U\n" : playlist(5);
+    testing::write_file(disk / "iptv.lst", earlier);
+    testing::write_file(disk / "iptv channel" / "a.m3u", small);
 
-  testing::RunResult result = testing::run_program(disk);
-  EXPECT_EQ(result.console,
-            run_console({"a.m3u", "b.m3u"}, {saved("a.m3u"), save_failed("b.m3u")}));
-  EXPECT_EQ(result.exit_status, 1);
-  const std::string list = testing::read_file(disk / "iptv.lst");
-  const std::string kept = earlier + testing::model_records(small);
-  ASSERT_EQ(list.compare(0, kept.size(), kept), 0) << "earlier records were damaged";
-  // The rest is whole records of b.m3u, cut back to the last whole one.
-  const std::string rest = list.substr(kept.size());
-  const std::string large_records = testing::model_records(large);
-  EXPECT_LT(rest.size(), large_records.size());
-  EXPECT_EQ(large_records.compare(0, rest.size(), rest), 0);
-  EXPECT_TRUE(rest.empty() || rest.ends_with("</servercategory>\r\n"))
-      << "torn record at the end: ..."
-      << rest.substr(rest.size() - std::min<std::size_t>(60, rest.size()));
+    testing::RunResult result = testing::run_program(disk);
+    EXPECT_EQ(result.console,
+              run_console({"a.m3u", "b.m3u"}, {saved("a.m3u"), save_failed("b.m3u")}));
+    EXPECT_EQ(result.exit_status, 1);
+    const std::string list = testing::read_file(disk / "iptv.lst");
+    const std::string kept = earlier + (torn ? "\n" : "") + testing::model_records(small);
+    ASSERT_EQ(list.compare(0, kept.size(), kept), 0) << "earlier records were damaged";
+    // The rest is whole records of b.m3u, cut back to the last whole one.
+    const std::string rest = list.substr(kept.size());
+    const std::string large_records = testing::model_records(large);
+    EXPECT_LT(rest.size(), large_records.size());
+    EXPECT_EQ(large_records.compare(0, rest.size(), rest), 0);
+    EXPECT_TRUE(rest.empty() || rest.ends_with("</servercategory>\r\n"))
+        << "torn record at the end: ..."
+        << rest.substr(rest.size() - std::min<std::size_t>(60, rest.size()));
+  }
 }
 
 // A device holds no data to flush: only one that refuses writes fails a save.
@@ -290,6 +296,35 @@ TEST_F(Faults, ListThatCannotBeCreatedFailsEachSaveAndGoesOn) {
                                              "The SaveFile cannot opened", save_failed("b.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(work.path() / "iptv.lst"));
+}
+
+// A signal that ends the program while a save writes waits until the write
+// is whole: the list ends at a whole record, the run ends as that signal
+// ends it, and the playlist is not reported saved. Without the wait, Linux
+// ends a large write at a page boundary when such a signal comes.
+TEST_F(Faults, SignalDuringASaveLeavesWholeRecords) {
+  const std::string text = playlist(40000, "/index.m3u8?token=" + std::string(180, 't'));
+  testing::write_file(channels / "big.m3u", text);
+  const std::string records = testing::model_records(text);
+  const fs::path list_path = work.path() / "iptv.lst";
+  // Each signal at four moments: once the list holds 0, 1, 2 or 3 chunks' records.
+  for (unsigned round = 0; round < 12; ++round) {
+    const int signal_number = std::vector<int>{SIGINT, SIGTERM, SIGHUP}[round % 3];
+    fs::remove(list_path);
+    const testing::RunningProgram run = testing::start_program(work.path());
+    std::error_code error;
+    while (fs::file_size(list_path, error) <= std::uintmax_t{256} * 1024 * (round / 3) || error) {
+      usleep(100);
+    }
+    kill(static_cast<pid_t>(run.process), signal_number);
+    const testing::RunResult result = testing::finish_program(run);
+    EXPECT_EQ(result.exit_status, 128 + signal_number);
+    EXPECT_EQ(result.console.find("sucessful"), std::string::npos) << result.console;
+    const std::string list = testing::read_file(list_path);
+    EXPECT_TRUE(list.ends_with("\r\n") && records.starts_with(list))
+        << "signal " << signal_number << ": the list of " << list.size()
+        << " bytes ends in a torn record";
+  }
 }
 
 // Runs that share a list take turns at it: each run's records stand
