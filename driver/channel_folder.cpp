@@ -1,6 +1,7 @@
 // The folder scan: which entries of the channel folder are playlists.
+#include "channel_listing.hpp"
+#include "console.hpp"
 #include "driver.hpp"
-#include "platform.hpp"
 
 namespace m3u2lst {
 

@@ -1,7 +1,7 @@
 // Console lines: names and paths put into them, and printed.
 #include "console_lines.hpp"
 
-#include "platform.hpp"
+#include "console.hpp"
 
 namespace m3u2lst {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "console_lines.hpp"
-#include "platform.hpp"
+#include "playlist_file.hpp"
 
 namespace m3u2lst {
 

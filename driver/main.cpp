@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "command_line.hpp"
+#include "console.hpp"
 #include "driver.hpp"
-#include "platform.hpp"
+#include "key_prompt.hpp"
+#include "process.hpp"
 
 // The program's version, kept whole in the binary for `strings m3u2lst | grep`.
 extern const char kM3u2lstVersion[];

@@ -2,7 +2,7 @@
 #include <limits>
 
 #include "driver.hpp"
-#include "platform.hpp"
+#include "playlist_file.hpp"
 
 namespace m3u2lst {
 

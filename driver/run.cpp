@@ -1,9 +1,10 @@
 // The processing loop and the run as a whole.
 #include <new>
 
+#include "console.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "driver.hpp"
-#include "platform.hpp"
+#include "playlist_file.hpp"
 
 namespace m3u2lst {
 

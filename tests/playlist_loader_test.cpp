@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "driver/driver.hpp"
-#include "driver/platform.hpp"
+#include "driver/playlist_file.hpp"
 #include "test_support.hpp"
 
 namespace fs = std::filesystem;

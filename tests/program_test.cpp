@@ -9,7 +9,7 @@
 #include <set>
 
 #include "driver/command_line.hpp"
-#include "driver/platform.hpp"
+#include "driver/process.hpp"
 #include "test_support.hpp"
 
 #ifndef _WIN32

@@ -1,69 +1,21 @@
-// The platform layer on POSIX systems (Linux and the like).
-#include <dirent.h>
+// Playlist files on POSIX systems: read into the heap when small, mapped when
+// large, with a SIGBUS handler for pages the file lost while mapped.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
-#include "ntfs_order.hpp"
-#include "platform.hpp"
+#include "playlist_file.hpp"
 
 namespace m3u2lst::platform {
-
-const char* const kChannelFolderPrefix = "./iptv channel/";
-const bool kSlashOptions = false;  // "/" starts an absolute path
-
-std::vector<std::string> program_arguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
-}
-
-int list_channel_folder(std::vector<std::string>& names) {
-  DIR* folder = opendir(kChannelFolderPrefix);
-  if (folder == nullptr) {
-    return -1;
-  }
-  std::vector<std::string> entries;
-  for (;;) {
-    // readdir tells its end from a failure (a disk error) only by errno.
-    errno = 0;
-    const dirent* entry = readdir(folder);
-    if (entry == nullptr) {
-      if (errno != 0) {
-        closedir(folder);
-        return -1;
-      }
-      break;
-    }
-    std::string_view name = entry->d_name;
-    if (name != "." && name != "..") {
-      entries.emplace_back(name);
-    }
-  }
-  closedir(folder);
-  // In the order a Windows folder on NTFS lists them, so that one folder
-  // gives the same channel list on every platform.
-  std::sort(entries.begin(), entries.end(),
-            [](const std::string& x, const std::string& y) { return ntfs_listed_before(x, y); });
-  // Like a Windows search, the folder's own entry comes first and its parent second.
-  names.clear();
-  names.reserve(entries.size() + 2);
-  names.emplace_back(".");
-  names.emplace_back("..");
-  names.insert(names.end(), std::make_move_iterator(entries.begin()),
-               std::make_move_iterator(entries.end()));
-  return 0;
-}
 
 int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer; it is then refused below.
@@ -275,122 +227,6 @@ void free_playlist_memory(const char* memory, std::size_t length) noexcept {
     close(mapped_fd.exchange(-1));
   }
   munmap(region, mapping_size(length, page_bytes.load()));
-}
-
-void keep_running_when_writes_fail() noexcept {
-  signal(SIGPIPE, SIG_IGN);
-  signal(SIGXFSZ, SIG_IGN);
-}
-
-std::string shown_name(std::string_view name) {
-  static const bool terminal = isatty(STDOUT_FILENO) != 0;
-  std::string shown(name);
-  if (terminal) {
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-        c = '?';
-      }
-    }
-  }
-  return shown;
-}
-
-namespace {
-
-// The terminal mode before the key wait changed it, and whether it is changed
-// now. This is the program's only global state: every way out, a normal exit
-// or a signal, needs it to put the terminal back.
-struct termios saved_mode;
-volatile sig_atomic_t mode_changed = 0;
-
-void restore_terminal() {
-  if (mode_changed != 0) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_mode);
-    mode_changed = 0;
-  }
-}
-
-extern "C" void restore_at_exit() {
-  restore_terminal();
-}
-
-extern "C" void restore_and_end(int signal_number) {
-  restore_terminal();
-  // The handler reset itself to the default on entry: end as that signal would.
-  raise(signal_number);
-}
-
-void restore_on_signals() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = restore_and_end;
-  action.sa_flags = static_cast<int>(SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-    sigaction(signal_number, &action, nullptr);
-  }
-  std::atexit(restore_at_exit);
-}
-
-/// Reads whatever else the key sent (an arrow or function key sends several
-/// bytes, a non-ASCII character several too), up to a short pause.
-void drain_key_bytes() {
-  constexpr int kPauseMs = 50;
-  constexpr int kMostReads = 64;
-  pollfd input{STDIN_FILENO, POLLIN, 0};
-  char bytes[64];
-  for (int i = 0; i < kMostReads && poll(&input, 1, kPauseMs) > 0; ++i) {
-    if (read(STDIN_FILENO, bytes, sizeof bytes) <= 0) {
-      break;
-    }
-  }
-}
-
-}  // namespace
-
-void print(std::string_view text) noexcept {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-void print_error(std::string_view text) noexcept {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
-void use_utf8_console() {}
-
-void wait_for_key() {
-  // No terminal (a pipe, a file, CI), or a run in the background: nobody can
-  // press a key, so do not wait.
-  if (!isatty(STDIN_FILENO) || tcgetpgrp(STDIN_FILENO) != getpgrp()) {
-    return;
-  }
-  if (tcgetattr(STDIN_FILENO, &saved_mode) != 0) {
-    return;
-  }
-  restore_on_signals();
-  struct termios key_mode = saved_mode;
-  key_mode.c_lflag &= ~static_cast<tcflag_t>(ICANON);  // deliver each key at once, not per line
-  key_mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);    // do not show the key
-  key_mode.c_lflag &= ~static_cast<tcflag_t>(ISIG);    // Ctrl+C, Ctrl+\ and Ctrl+Z are keys
-  key_mode.c_lflag &= ~static_cast<tcflag_t>(IEXTEN);  // Ctrl+V and Ctrl+O are keys too
-  key_mode.c_iflag &= ~static_cast<tcflag_t>(IXON);    // Ctrl+S and Ctrl+Q are keys too
-  key_mode.c_cc[VMIN] = 1;                             // a read returns after one byte
-  key_mode.c_cc[VTIME] = 0;                            // with no timer
-  mode_changed = 1;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &key_mode) != 0) {
-    restore_terminal();
-    return;
-  }
-  char key;
-  ssize_t n;
-  do {
-    n = read(STDIN_FILENO, &key, 1);
-  } while (n < 0 && errno == EINTR);
-  if (n > 0) {
-    drain_key_bytes();
-  }
-  // TCSAFLUSH also discards any input still unread, so none reaches the shell.
-  restore_terminal();
 }
 
 }  // namespace m3u2lst::platform
