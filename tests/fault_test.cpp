@@ -97,11 +97,14 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
     ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
   } unmount{disk};
   fs::create_directory(disk / "iptv channel");
-  const std::string large = playlist(4000);  // about 100 KB, whose records need about 400 KB
-  testing::write_file(disk / "iptv channel" / "b.m3u", large);
-  // Then again with a list whose last record is torn after a CR, and nothing
-  // to add before b.m3u: the LF that b.m3u's first write begins with stays.
-  for (const bool torn : {false, true}) {
+  // b.m3u of 248 KB, whose records need 478 KB, fills the disk early in its
+  // first write. Then the same after a list whose last record is torn after
+  // a CR, with nothing to add before b.m3u: the LF that b.m3u's first write
+  // begins with stays. Then a b.m3u of 105 KB fills it at 70% of that write.
+  for (const int round : {0, 1, 2}) {
+    const bool torn = round == 1;
+    const std::string large = playlist(round == 2 ? 1700 : 4000);
+    testing::write_file(disk / "iptv channel" / "b.m3u", large);
     const std::string earlier =
         testing::model_records(playlist(3)) + (torn ? "<servername=>Torn</server\r" : "");
     const std::string small = torn ? "#EXTM3U\n" : playlist(5);
@@ -161,6 +164,13 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
   using testing::Start;
   const Row rows[] = {
     {"every flush fails", Start::kFlushFails, {}, false, 0, "fff"},
+    // The folder's flush works: only the list's data flush fails.
+    {"the list's flush fails",
+     Start::kPlain,
+     {"-P", "iptv.lst", "-e", "trace=fdatasync", "-e", "inject=fdatasync:error=EIO"},
+     true,
+     0,
+     "fff"},
     // The folder is flushed at a run's first save, and at each after until once it was.
     {"the folder's flush fails", Start::kFolderFlushFails, {}, true, 0, "fff"},
     // strace finds the list by its name: it is there before the run.
@@ -246,6 +256,16 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
         << row.what;
     const fs::path list_path = round.path() / "iptv.lst";
     EXPECT_EQ(fs::exists(list_path) ? testing::read_file(list_path) : "", list) << row.what;
+  }
+
+  // A report that cannot be written fails the run; the channels are still saved.
+  testing::write_file(channels / "a.m3u", playlist(2));
+  for (const testing::Start how :
+       {testing::Start::kReportToFullDevice, testing::Start::kReportReaderGone}) {
+    testing::RunResult result = testing::run_program(work.path(), how);
+    EXPECT_EQ(result.exit_status, 1) << static_cast<int>(how);
+    EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), testing::model_records(playlist(2)));
+    fs::remove(work.path() / "iptv.lst");
   }
 
   // A folder that cannot be listed whole is one that cannot be listed.

@@ -39,6 +39,7 @@ class PromptInTerminal : public ::testing::Test {
   int device = -1;    // the program's side, kept open to read the mode after it ends
   pid_t child = -1;
   termios before{};
+  std::string shown;  // what the program wrote up to the prompt
 
   void SetUp() override {
     ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0) << std::strerror(errno);
@@ -58,7 +59,8 @@ class PromptInTerminal : public ::testing::Test {
       _exit(127);
     }
     ASSERT_GT(child, 0);
-    ASSERT_NE(read_until(kPrompt).find(kPrompt), std::string::npos) << "no prompt shown";
+    shown = read_until(kPrompt);
+    ASSERT_NE(shown.find(kPrompt), std::string::npos) << "no prompt shown";
     // The prompt is written just before the key mode is set; a key sent in
     // between would meet the line mode, where Ctrl+C is still a signal.
     ASSERT_TRUE(key_mode_within(2)) << "the terminal never left line mode";
@@ -173,6 +175,70 @@ TEST_F(PromptInTerminal, SigtermLeavesTheModeAsItWas) {
   kill(child, SIGTERM);
   EXPECT_EQ(exit_status_within(5), 128 + SIGTERM);
   EXPECT_TRUE(mode_as_before());
+}
+
+// What a terminal that is closed sends.
+TEST_F(PromptInTerminal, SighupLeavesTheModeAsItWas) {
+  kill(child, SIGHUP);
+  EXPECT_EQ(exit_status_within(5), 128 + SIGHUP);
+  EXPECT_TRUE(mode_as_before());
+}
+
+/// The prompt after a channel folder whose file name holds control bytes.
+class PromptAfterControlBytes : public PromptInTerminal {
+ protected:
+  void SetUp() override {
+    fs::create_directory(work.path() / "iptv channel");
+    testing::write_file(work.path() / "iptv channel" / "a\x1b[2J\x07.m3u", "");
+    PromptInTerminal::SetUp();
+  }
+};
+
+// A file name cannot send escape sequences to the terminal.
+TEST_F(PromptAfterControlBytes, AreShownAsQuestionMarks) {
+  EXPECT_NE(shown.find("name=./iptv channel/a?[2J?.m3u"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find_first_of("\x1b\x07"), std::string::npos);
+  press("x");
+  EXPECT_EQ(exit_status_within(5), 0);
+}
+
+// Started as a background job of its terminal, the program does not wait
+// for a key, so it is never stopped for touching the terminal's mode.
+TEST(PromptInBackground, EndsWithoutWaiting) {
+  testing::TempDir work;
+  int terminal = -1;
+  int device = -1;
+  ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0) << std::strerror(errno);
+  const std::string program =
+      (fs::read_symlink("/proc/self/exe").parent_path() / M3U2LST_PROGRAM_NAME).string();
+  const pid_t shell = fork();
+  if (shell == 0) {
+    // A session on the terminal, with the program in a process group of its own.
+    setsid();
+    if (ioctl(device, TIOCSCTTY, 0) != 0 || dup2(device, 0) < 0 || dup2(device, 1) < 0 ||
+        chdir(work.path().c_str()) != 0) {
+      _exit(127);
+    }
+    const pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) {
+      kill(job, SIGKILL);
+      _exit(99);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 98);
+  }
+  ASSERT_GT(shell, 0);
+  int status = 0;
+  waitpid(shell, &status, 0);
+  close(terminal);
+  close(device);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << "99: stopped by the terminal";
 }
 
 }  // namespace

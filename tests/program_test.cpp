@@ -108,6 +108,13 @@ TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
   EXPECT_EQ(result.console,
             run_console({"1.m3u", "2.m3u"}, {saved("1.m3u"), open_failed("2.m3u")}));
   EXPECT_EQ(result.exit_status, 1);
+  // A list that is a FIFO with no reader cannot be opened either.
+  fs::remove(list_path);
+  ASSERT_EQ(mkfifo(list_path.c_str(), 0600), 0);
+  fs::remove(channels / "2.m3u");
+  result = run();
+  EXPECT_EQ(result.console,
+            run_console({"1.m3u"}, {"The SaveFile cannot opened", save_failed("1.m3u")}));
 }
 #endif
 
@@ -301,6 +308,8 @@ TEST_F(Program, NamesInAnyScriptInAnyWorkingFolder) {
       {"ASCII.m3u", false},                                                     // ASCII.m3u
       {"caf\xc3\xa9.txt", false},                                               // café.txt
       {"zz-last.m3u", false},                                                   // zz-last.m3u
+      {"_b.m3u", false},                                                        // _b.m3u
+      {"{a}.m3u", false},                                                       // {a}.m3u
       {"\303\211CRAN.m3u", true},                                               // ÉCRAN.m3u
       {"\303\251cran.m3u", false},                                              // écran.m3u
       {"\xc3\x89toile.m3u", false},                                             // Étoile.m3u
@@ -321,6 +330,7 @@ TEST_F(Program, NamesInAnyScriptInAnyWorkingFolder) {
       {"\xef\xbd\x81\xef\xbd\x82\xef\xbd\x83.m3u", false},              // ａｂｃ.m3u
       {"\xef\xbc\xa1\xef\xbc\xa2\xef\xbc\xa3\xef\xbc\x92.m3u", false},  // ＡＢＣ２.m3u
       {"\xff\xfe not UTF-8.m3u", true},
+      {"\xf4\x90\x80\x80.m3u", true},  // past U+10FFFF: four bytes that are not UTF-8
   };
   std::vector<std::string> names;
   for (const auto& entry : all_names) {

@@ -236,6 +236,14 @@ bool make_fault(Start how) {
       const rlimit little{64 << 20, 64 << 20};
       return setrlimit(RLIMIT_AS, &little) == 0;
     }
+    case Start::kReportToFullDevice: {
+      const int full = open("/dev/full", O_WRONLY);
+      return full >= 0 && dup2(full, STDOUT_FILENO) >= 0;
+    }
+    case Start::kReportReaderGone: {
+      int ends[2];
+      return pipe(ends) == 0 && close(ends[0]) == 0 && dup2(ends[1], STDOUT_FILENO) >= 0;
+    }
     case Start::kPlain:
     case Start::kAsNobody:
       return true;

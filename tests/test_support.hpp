@@ -70,7 +70,9 @@ inline constexpr char kSetpriv[] = "/usr/bin/setpriv";
 /// failing disk (Linux x86-64, through a seccomp filter): every fsync and
 /// fdatasync, every fsync alone (the folder's flush), or every getdents64
 /// (the folder's listing); or with few file descriptors
-/// (16), or little address space (64 MiB), to be had (POSIX, through setrlimit).
+/// (16), or little address space (64 MiB), to be had (POSIX, through setrlimit);
+/// or with its report sent to a full device (/dev/full) or to a pipe whose
+/// reader has gone (POSIX).
 enum class Start {
   kPlain,
   kAsNobody,
@@ -78,7 +80,9 @@ enum class Start {
   kFolderFlushFails,
   kListingFails,
   kFewDescriptors,
-  kLittleAddressSpace
+  kLittleAddressSpace,
+  kReportToFullDevice,
+  kReportReaderGone
 };
 
 /// Where the tests find strace, to inject faults into chosen calls.

@@ -29,6 +29,8 @@ TEST(Utf16Names, TurnIntoUtf8AndBackUnchanged) {
        "\xed\xb3\xba"
        "b"},
       {std::u16string{char16_t(0xD800), char16_t(0xD800)}, "\xed\xa0\x80\xed\xa0\x80"},
+      // A high one before a unit above the low ones (a private-use character).
+      {std::u16string{char16_t(0xD83D), char16_t(0xE000)}, "\xed\xa0\xbd\xee\x80\x80"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(utf8_from_utf16(std::u16string_view(c.utf16)), c.utf8);
@@ -36,8 +38,9 @@ TEST(Utf16Names, TurnIntoUtf8AndBackUnchanged) {
   }
   // Bytes that begin no well-formed sequence each stand for U+FFFD.
   EXPECT_TRUE(utf16_from_utf8<char16_t>("a\x80"
-                                        "b\xc0\xaf\xf5\x80\x80\x80\xe4\xb8") ==
-              u"a\ufffdb\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd");
+                                        "b\xc0\xaf\xf5\x80\x80\x80\xe4\xb8\xf4\x90\x80\x80") ==
+              u"a\ufffdb\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd"
+              u"\ufffd\ufffd\ufffd\ufffd");  // the last four: past U+10FFFF
 }
 
 }  // namespace
