@@ -29,6 +29,25 @@ std::string record(const std::string& name, const std::string& url) {
          "</serverurl><servercategory=>TV</servercategory>\r\n";
 }
 
+/// A playlist text and the records it gives.
+struct TextCase {
+  const char* text;
+  std::string records;
+};
+
+/// Holds every kernel and the model to the records of each case.
+template <std::size_t N>
+void expect_records(const TextCase (&cases)[N]) {
+  for (const TextCase& c : cases) {
+    for (const Kernel* kernel : runnable_kernels()) {
+      EXPECT_EQ(convert_text(c.text, *kernel), c.records)
+          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
+    }
+    EXPECT_EQ(testing::model_records(c.text), c.records)
+        << ::testing::PrintToString(std::string(c.text));
+  }
+}
+
 TEST(ListRecord, HasTheExactLayout) {
   RecordChunk out;
   append_list_record(out, "BBC One", "http://a.example/1.m3u8");
@@ -58,10 +77,7 @@ TEST(ConvertText, TextsWithoutEntriesYieldNothing) {
 }
 
 TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
-  const struct {
-    const char* text;
-    std::string records;
-  } cases[] = {
+  const TextCase cases[] = {
       // Empty name.
       {"#EXTINF:-1,\r\nu\r\n", record("", "u")},
       // Option lines, comments and blank lines are passed over.
@@ -102,21 +118,11 @@ TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
        record("A", "http://a#EXTINF:-1,B") + record("B", "http://b")},
       {"#EXTINF:-1,A\nhttp://a#EXTINF:-1,B", record("A", "http://a#EXTINF:-1,B")},
   };
-  for (const auto& c : cases) {
-    for (const Kernel* kernel : runnable_kernels()) {
-      EXPECT_EQ(convert_text(c.text, *kernel), c.records)
-          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
-    }
-    EXPECT_EQ(testing::model_records(c.text), c.records)
-        << ::testing::PrintToString(std::string(c.text));
-  }
+  expect_records(cases);
 }
 
 TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
-  const struct {
-    const char* text;
-    std::string records;
-  } cases[] = {
+  const TextCase cases[] = {
       // A stray LF in a CR LF playlist ends its line.
       {"#EXTINF:-1,A\nB\r\nu\nv\r\n", record("A", "B")},
       {"#EXTINF:-1,A\r\nu\n", record("A", "u")},
@@ -137,14 +143,7 @@ TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
       {"#EXTINF:-1,A\r\nhttp://p?s=rtmp://r/live\n\r\n", record("A", "rtmp://r/live")},
       {"#EXTINF:-1,A\nhttp://p/x.url\r\n#EXTINF:-1,B\nu", record("B", "u")},
   };
-  for (const auto& c : cases) {
-    for (const Kernel* kernel : runnable_kernels()) {
-      EXPECT_EQ(convert_text(c.text, *kernel), c.records)
-          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
-    }
-    EXPECT_EQ(testing::model_records(c.text), c.records)
-        << ::testing::PrintToString(std::string(c.text));
-  }
+  expect_records(cases);
 }
 
 TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
