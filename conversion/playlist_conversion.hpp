@@ -2,10 +2,15 @@
 // records and appends them to "iptv.lst".
 //
 // An entry starts at an "#EXTINF:" marker. Its name is the text after the
-// first comma that follows the marker, up to the end of that line; the next
-// line is its URL line. Entries whose URL line is marked by the skip rule are
-// left out; an embedded "rtmp://" address is cut out of the URL line. Each
-// kept entry becomes one record:
+// first comma on the marker's line that stands outside double quotes (where
+// there is none, after the first comma that follows the marker), up to the
+// end of its line. Its URL line, the address, is the first line after that
+// which is neither blank (spaces, tabs, CRs) nor begins, after spaces and
+// tabs, with '#' (an option line such as "#EXTVLCOPT:"); an entry whose next
+// marker line, or the text's end, comes first has none and gives no record.
+// Entries whose URL line is marked by the skip rule are left out; an
+// embedded "rtmp://" address is cut out of the URL line. Each kept entry
+// becomes one record:
 //
 //   <servername=>NAME</servername><serverurl=>URL</serverurl>
 //   <servercategory=>TV</servercategory>CR LF          (one line in the list)
