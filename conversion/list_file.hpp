@@ -33,6 +33,11 @@ int open_list(ListFile& file);
 /// cannot be read (a pipe, a device, a list the user may only write).
 std::string_view line_end_needed(ListFile file);
 
+/// line_end_needed for a list whose last byte is `last`.
+constexpr std::string_view line_end_after(char last) {
+  return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
+}
+
 /// While one lives, the signals (POSIX: SIGINT, SIGTERM, SIGHUP, SIGQUIT)
 /// and console events (Windows: Ctrl+C, Ctrl+Break, the window closed, a
 /// logoff or shutdown) that end the program wait; they end it, as they

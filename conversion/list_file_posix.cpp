@@ -94,7 +94,7 @@ std::string_view line_end_needed(ListFile file) {
       pread(fd, &last, 1, info.st_size - 1) != 1) {
     return {};
   }
-  return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
+  return line_end_after(last);
 }
 
 namespace {

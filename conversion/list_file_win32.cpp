@@ -85,7 +85,7 @@ std::string_view line_end_needed(ListFile file) {
   if (!ReadFile(as_handle(file), &last, 1, &n, &place) || n != 1) {
     return {};
   }
-  return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
+  return line_end_after(last);
 }
 
 namespace {

@@ -429,7 +429,7 @@ class Scan {
     last.searched_from = line;
     Address address;
     std::size_t next_marker = npos;
-    for (;; line = std::min(address.end + 1, text.size())) {
+    for (;;) {
       std::size_t first = line;
       while (first < text.size() && is_blank(text[first])) {
         ++first;
@@ -446,20 +446,20 @@ class Scan {
         break;
       }
       // Passed over; an entry marker inside it opens the next entry.
-      address.end = line_end<lf_lines>(stops, [&](std::size_t at) {
-        if (next_marker == npos && starts_marker(at)) {
+      const std::size_t end = line_end<lf_lines>(stops, [&](std::size_t at) {
+        if (next_marker == npos && text[at] == kEntryMarker[0] && starts_marker(at)) {
           next_marker = at;
         }
       });
-      if (address.end >= text.size()) {
+      if (end >= text.size()) {
         line = text.size();
-        address.end = npos;
         address.resume = next_marker;
         if (next_marker != npos) {
           stops.seek(next_marker);
         }
         break;
       }
+      line = end + 1;
     }
     last.outcome_line = line;
     last.address_end = address.begin != npos ? address.end : npos;
