@@ -15,7 +15,8 @@ namespace m3u2lst {
 
 /// The entry marker: an entry starts wherever it stands.
 inline constexpr std::string_view kEntryMarker = "#EXTINF:";
-/// What ends an entry's name: the first comma after its marker starts it.
+/// What starts an entry's name: the first comma after its marker, or the
+/// first one outside double quotes on the marker's line.
 inline constexpr char kNameStart = ',';
 /// An LF ends a line (a CR right before it belongs to the line end); only
 /// where no LF follows an entry's comma does a bare CR end its lines.
@@ -35,18 +36,22 @@ struct UrlMark {
   std::string_view text;
   MarkRule rule;
   std::uint8_t address_at = 0;  // kRtmpAddress: where in the mark the address starts
+  bool word_end = false;        // a mark only where no ASCII letter or digit follows it
 };
+
+/// Whether `c` is an ASCII letter or digit, which continues a word.
+constexpr bool is_ascii_alnum(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 /// The marks of the skip rule and the rtmp extraction. Of the rtmp marks, the
 /// one listed first wins, wherever each stands in the line. The skip rule
-/// sees the line as read, before any extraction.
+/// sees the address as read, before any extraction. ".url" means a link to
+/// a ".url" shortcut file ("x.url", "x.url?a=1"), not a CDN's ".urlset".
 inline constexpr UrlMark kUrlMarks[] = {
-    {".url", MarkRule::kSkips},
-    {"?id", MarkRule::kSkipsWithOthers},
-    {"&ip", MarkRule::kSkipsWithOthers},
-    {"&auth", MarkRule::kSkipsWithOthers},
-    {"=rtmp://", MarkRule::kRtmpAddress, 1},
-    {";;rtmp://", MarkRule::kRtmpAddress, 2},
+    {".url", MarkRule::kSkips, 0, true},     {"?id", MarkRule::kSkipsWithOthers},
+    {"&ip", MarkRule::kSkipsWithOthers},     {"&auth", MarkRule::kSkipsWithOthers},
+    {"=rtmp://", MarkRule::kRtmpAddress, 1}, {";;rtmp://", MarkRule::kRtmpAddress, 2},
 };
 inline constexpr std::size_t kUrlMarkCount = std::size(kUrlMarks);
 
@@ -78,7 +83,10 @@ class UrlMarks {
   void note(std::string_view from_here, std::size_t offset) {
     for (std::size_t i = 0; i < kUrlMarkCount; ++i) {
       const std::uint32_t bit = std::uint32_t{1} << i;
-      if ((found_ & bit) == 0 && from_here.starts_with(kUrlMarks[i].text)) {
+      const UrlMark& mark = kUrlMarks[i];
+      if ((found_ & bit) == 0 && from_here.starts_with(mark.text) &&
+          !(mark.word_end && from_here.size() > mark.text.size() &&
+            is_ascii_alnum(from_here[mark.text.size()]))) {
         found_ |= bit;
         first_at_[i] = offset;
       }

@@ -117,6 +117,13 @@ struct ScanState {
   } last_search;
 };
 
+/// Where the reading of a "name,URL" text list stands (text_list.hpp).
+struct TextListState {
+  std::string_view text;
+  std::size_t cursor = 0;
+  char line_end = '\n';
+};
+
 }  // namespace detail
 
 /// A way to scan a playlist, for one instruction set (kernels.hpp); every
@@ -126,16 +133,22 @@ struct Kernel;
 /// The fastest kernel this processor can run.
 const Kernel& fastest_kernel() noexcept;
 
-/// Walks one playlist text from its start, entry by entry, and assembles the
-/// records of the kept entries. Work is linear in the length of the text,
-/// and each byte is looked at about once.
+/// Walks one playlist from its start, entry by entry (or line by line, in a
+/// "name,URL" text list), and assembles the records of the kept entries.
+/// Work is linear in the length of the text, and each byte is looked at
+/// about once.
 class PlaylistScanner {
  public:
-  /// `text` is the playlist; it ends at its first zero byte, if it holds one,
-  /// and nothing after that byte is looked at. The scanner only reads it; it
-  /// must outlive the scanner. `kernel` scans it (tests pass each kernel in
-  /// turn; it must be one the processor can run).
-  explicit PlaylistScanner(std::string_view text, const Kernel& kernel = fastest_kernel()) noexcept;
+  /// `file` is the playlist's bytes: UTF-16 where it starts with FF FE or
+  /// FE FF (read as its UTF-8 text, which the scanner keeps), else a text
+  /// that ends at its first zero byte, if it holds one; nothing after that
+  /// byte is looked at. The scanner only reads it; it must outlive the
+  /// scanner. `kernel` scans an M3U text (tests pass each kernel in turn; it
+  /// must be one the processor can run). Throws std::bad_alloc only when
+  /// memory for a UTF-16 playlist's text runs out.
+  explicit PlaylistScanner(std::string_view file, const Kernel& kernel = fastest_kernel());
+  PlaylistScanner(const PlaylistScanner&) = delete;
+  PlaylistScanner& operator=(const PlaylistScanner&) = delete;
 
   /// Appends to `out` the records of the next entries, one whole record at a
   /// time, until `out` holds at least `fill_to` bytes or the text is done.
@@ -144,7 +157,10 @@ class PlaylistScanner {
   bool fill(RecordChunk& out, std::size_t fill_to);
 
  private:
+  std::string utf8_;  // a UTF-16 playlist's text
+  bool text_list_ = false;
   detail::ScanState state_;
+  detail::TextListState list_;
   const Kernel* kernel_;
 };
 

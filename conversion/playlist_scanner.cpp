@@ -7,6 +7,8 @@
 
 #include "kernels.hpp"
 #include "playlist_conversion.hpp"
+#include "playlist_text.hpp"
+#include "text_list.hpp"
 
 namespace m3u2lst {
 
@@ -40,14 +42,23 @@ void append_list_record(RecordChunk& out, std::string_view name, std::string_vie
   out.commit(size);
 }
 
-PlaylistScanner::PlaylistScanner(std::string_view text, const Kernel& kernel) noexcept
-    : kernel_(&kernel) {
+PlaylistScanner::PlaylistScanner(std::string_view file, const Kernel& kernel) : kernel_(&kernel) {
+  std::string_view text = file;
+  if (const Utf16Mark mark = utf16_mark(file); mark != Utf16Mark::kNone) {
+    utf8_ = utf8_from_utf16_playlist(file.substr(2), mark);
+    text = utf8_;
+  }
+  text_list_ = playlist_layout(text) == PlaylistLayout::kTextList;
+  if (text_list_) {
+    list_ = detail::start_text_list(text);
+  }
   state_.text = text;
   state_.readable_size = text.size();
 }
 
 bool PlaylistScanner::fill(RecordChunk& out, std::size_t fill_to) {
-  return kernel_->fill(state_, out, fill_to);
+  return text_list_ ? detail::fill_text_list(list_, out, fill_to)
+                    : kernel_->fill(state_, out, fill_to);
 }
 
 std::string convert_text(std::string_view text, const Kernel& kernel) {

@@ -222,6 +222,11 @@ constexpr bool is_blank(char c) {
   return c == ' ' || c == '\t';
 }
 
+/// Whether `c` is lost at the ends of an address.
+constexpr bool is_trimmed(char c) {
+  return is_blank(c) || c == kBareLineEnd;
+}
+
 /// The scan of one text, with the stops that vocabulary V finds.
 template <typename V>
 class Scan {
@@ -288,7 +293,7 @@ class Scan {
       const Address address =
           find_address<lf_lines>(stops, std::min(name.line_end + 1, text.size()));
       s_.cursor = address.resume;
-      add_record(out, name.comma + 1, content_end(name.comma + 1, name.line_end), address);
+      add_record(out, name.comma + 1, name.line_end, address);
     }
   }
 
@@ -300,10 +305,24 @@ class Scan {
     if (address.begin == npos || address.facts.skipped) {
       return;
     }
-    // Everything up to the end of the text as given may be read.
+    // An address loses the blanks and CRs at its ends, a name the CRs at its
+    // end (an editor that wrote CR CR LF). No mark holds such a byte, so the
+    // marks found in the whole line are those of what is left.
     const std::string_view& text = s_.text;
-    const std::size_t url_start = address.begin + address.facts.rtmp_offset;
-    const std::size_t url_stop = content_end(address.begin, address.end);
+    std::size_t url_stop = address.end;
+    while (url_stop > address.begin && is_trimmed(text[url_stop - 1])) {
+      --url_stop;
+    }
+    std::size_t url_start = address.begin + address.facts.rtmp_offset;
+    if (address.facts.rtmp_offset == 0) {
+      while (url_start < url_stop && is_trimmed(text[url_start])) {
+        ++url_start;
+      }
+    }
+    while (name_end > name_begin && text[name_end - 1] == kBareLineEnd) {
+      --name_end;
+    }
+    // Everything up to the end of the text as given may be read.
     append_record(out, text.substr(name_begin, name_end - name_begin),
                   s_.readable_size - name_begin, text.substr(url_start, url_stop - url_start),
                   s_.readable_size - url_start);
@@ -524,16 +543,6 @@ class Scan {
       return true;
     }
     return false;
-  }
-
-  /// Where the line that ends at `end` stops holding bytes: a CR right
-  /// before its LF belongs to the line end. A bare CR line end, or the end
-  /// of the text, takes no byte off.
-  std::size_t content_end(std::size_t begin, std::size_t end) const {
-    return end > begin && end < s_.text.size() && s_.text[end] == kLineEnd &&
-                   s_.text[end - 1] == kBareLineEnd
-               ? end - 1
-               : end;
   }
 
   detail::ScanState& s_;

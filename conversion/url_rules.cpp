@@ -1,4 +1,5 @@
 // The skip rule and the rtmp extraction, both over one URL line.
+#include <array>
 #include <cstring>
 
 #include "marks.hpp"
@@ -6,10 +7,25 @@
 
 namespace m3u2lst {
 
+namespace {
+
+/// The bytes a URL mark starts with: the line is looked at only there.
+constexpr auto kMarkStarts = [] {
+  std::array<bool, 256> starts{};
+  for (const UrlMark& mark : kUrlMarks) {
+    starts[static_cast<unsigned char>(mark.text[0])] = true;
+  }
+  return starts;
+}();
+
+}  // namespace
+
 UrlFacts read_url_facts(std::string_view url_line) {
   UrlMarks marks;
   for (std::size_t at = 0; at < url_line.size(); ++at) {
-    marks.note(url_line.substr(at), at);
+    if (kMarkStarts[static_cast<unsigned char>(url_line[at])]) {
+      marks.note(url_line.substr(at), at);
+    }
   }
   return marks.facts();
 }

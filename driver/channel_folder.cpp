@@ -6,7 +6,15 @@
 namespace m3u2lst {
 
 bool is_playlist_name(std::string_view name) {
-  return name.find(".m3u") != std::string_view::npos || name.find(".txt") != std::string_view::npos;
+  // Windows matches names in any case, and Explorer hides the extension, so
+  // "NEWS.M3U" is a playlist like "news.m3u". Only ASCII letters are folded.
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return folded.find(".m3u") != std::string::npos || folded.find(".txt") != std::string::npos;
 }
 
 int scan_channel_folder(std::vector<std::string>& table) {

@@ -15,7 +15,7 @@
 namespace m3u2lst {
 
 /// Match test: a folder entry is a playlist when its name contains ".m3u" or
-/// ".txt" anywhere, case-sensitive.
+/// ".txt" anywhere, in any mix of ASCII letter case (".M3U", ".Txt").
 bool is_playlist_name(std::string_view name);
 
 /// Lists the channel folder and fills `table` with the paths (folder prefix

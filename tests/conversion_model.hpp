@@ -14,7 +14,8 @@ std::string model_records(const std::string& file_bytes);
 
 /// A random playlist made of the pieces that matter to the rules: markers,
 /// commas, quotes, CR, LF, blanks, option lines, skip marks, rtmp addresses,
-/// zero bytes and plain text.
+/// "name,URL" lines and their sources, zero bytes and plain text; now and
+/// then as UTF-16 in either byte order.
 std::string random_playlist(std::mt19937& random, std::size_t pieces);
 
 }  // namespace m3u2lst::testing

@@ -29,11 +29,23 @@ std::string record(const std::string& name, const std::string& url) {
          "</serverurl><servercategory=>TV</servercategory>\r\n";
 }
 
-/// A playlist text and the records it gives.
+/// A playlist file and the records it gives.
 struct TextCase {
-  const char* text;
+  std::string text;
   std::string records;
 };
+
+/// `text` as a UTF-16 file with its byte order mark; `units` in the text
+/// stand for themselves, so lone surrogates and U+0000 can be written.
+std::string utf16(std::u16string_view units, bool big_endian = false) {
+  std::string file = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : units) {
+    const char high = static_cast<char>(u >> 8);
+    const char low = static_cast<char>(u & 0xFF);
+    file += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return file;
+}
 
 /// Holds every kernel and the model to the records of each case.
 template <std::size_t N>
@@ -41,10 +53,9 @@ void expect_records(const TextCase (&cases)[N]) {
   for (const TextCase& c : cases) {
     for (const Kernel* kernel : runnable_kernels()) {
       EXPECT_EQ(convert_text(c.text, *kernel), c.records)
-          << kernel->name << ": " << ::testing::PrintToString(std::string(c.text));
+          << kernel->name << ": " << ::testing::PrintToString(c.text);
     }
-    EXPECT_EQ(testing::model_records(c.text), c.records)
-        << ::testing::PrintToString(std::string(c.text));
+    EXPECT_EQ(testing::model_records(c.text), c.records) << ::testing::PrintToString(c.text);
   }
 }
 
@@ -65,9 +76,9 @@ TEST(ConvertText, TakesNameAfterFirstCommaAndTheNextLineAsUrl) {
   EXPECT_EQ(convert_text("#EXTINF:-1,News, late\r\nu\r\n"), record("News, late", "u"));
   // The comma may stand on a later line than the marker.
   EXPECT_EQ(convert_text("#EXTINF:-1\r\nx,Late\r\nu\r\n"), record("Late", "u"));
-  // Nothing is trimmed or converted.
+  // A name keeps its blanks; an address loses them. Nothing is converted.
   EXPECT_EQ(convert_text("#EXTINF:-1, \xc3\xa9t\xc3\xa9 \r\n u \r\n"),
-            record(" \xc3\xa9t\xc3\xa9 ", " u "));
+            record(" \xc3\xa9t\xc3\xa9 ", "u"));
 }
 
 TEST(ConvertText, TextsWithoutEntriesYieldNothing) {
@@ -86,10 +97,11 @@ TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
        record("A", "http://a.mpd")},
       {"#EXTINF:-1,A\n\n \t\r\nhttp://a\n", record("A", "http://a")},
       {"#EXTINF:-1,A\r\n\r\nhttp://a/1\r\n", record("A", "http://a/1")},
-      {"#EXTINF:-1,A\n   #EXTVLCOPT:x\n  http://a\n", record("A", "  http://a")},
+      {"#EXTINF:-1,A\n   #EXTVLCOPT:x\n  http://a\n", record("A", "http://a")},
       {"#EXTINF:-1,A\n#http://old\nhttp://new\n", record("A", "http://new")},
-      // A CR that is not the line end's makes a line no blank one.
-      {"#EXTINF:-1,A\n\r \rx\nhttp://a\n", record("A", "\r \rx")},
+      // A CR that is not the line end's makes a line no blank one; the
+      // address loses the CRs and blanks at its ends.
+      {"#EXTINF:-1,A\n\r \rx\nhttp://a\n", record("A", "x")},
       // An entry line, or the end of the text, before any address: no record.
       {"#EXTINF:-1,A\n#EXTINF:-1,B\nhttp://b\n", record("B", "http://b")},
       {"#EXTINF:-1,A\n  #EXTINF:-1,B\nhttp://b\n", record("B", "http://b")},
@@ -121,6 +133,54 @@ TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
   expect_records(cases);
 }
 
+TEST(ConvertText, ReadsEveryPlaylistPeopleKeep) {
+  using namespace std::string_literals;
+  const std::string tv = "\xF0\x9F\x93\xBA";  // U+1F4FA, a surrogate pair in UTF-16
+  const std::string bad = "\xEF\xBF\xBD";     // U+FFFD
+  const TextCase cases[] = {
+      // Addresses lose their blanks and CRs; then the rules see what is left.
+      {"#EXTINF:-1,A\n \thttp://a \t\n", record("A", "http://a")},
+      {"#EXTINF:-1,A\r\n  x?s=rtmp://r/1 \r\r\n", record("A", "rtmp://r/1")},
+      {"#EXTINF:-1,A\r\n http://a/x.url \r\n", ""},
+      {"#EXTINF:-1,A\nhttps://v.cdn/x/,240,360,.mp4.urlset/master.m3u8\n",
+       record("A", "https://v.cdn/x/,240,360,.mp4.urlset/master.m3u8")},
+      {"#EXTINF:-1,A\nhttp://a/x.url?a=1\n#EXTINF:-1,B\nhttp://b/x.URL\n",
+       record("B", "http://b/x.URL")},
+      // A marker after a UTF-8 byte order mark, or after a bare CR, starts a line.
+      {"\xEF\xBB\xBF#EXTINF:-1,A\nhttp://a\n", record("A", "http://a")},
+      {"x\r #EXTINF:-1,A\rhttp://a\r", record("A", "http://a")},
+      // UTF-16 in both byte orders; lone surrogates, an odd last byte; U+0000 ends it.
+      {utf16(u"#EXTINF:-1,\u00e9\U0001F4FA\nhttp://a\n"), record("\xC3\xA9" + tv, "http://a")},
+      {utf16(u"#EXTINF:-1,\u4e2d\r\nhttp://a\r\n", true), record("\xE4\xB8\xAD", "http://a")},
+      {utf16(u"#EXTINF:-1,\xD83Dx\xDCFA\nhttp://a\n#EXTINF:-1,B\nhttp://b") + "x",
+       record(bad + "x" + bad, "http://a") + record("B", "http://b" + bad)},
+      {utf16(u"#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n\0http://b\n"s), record("A", "http://a")},
+      {"\xFF\xFE", ""},
+      {"\xFE", ""},
+      {utf16(u"A,http://a\nB,http://b#rtmp://r/b"),
+       record("A", "http://a") + record("B", "http://b") + record("B", "rtmp://r/b")},
+      // "name,URL" text lists: group lines, comments and other lines give nothing.
+      {"\xEF\xBB\xBF\xE5\xA4\xAE\xE8\xA7\x86,#genre#\nCCTV-1,http://a/1.m3u8$Line 1\r\n"
+       "# C,http://c\nCCTV-2 ,  HTTP://b/2 \t\r\n",
+       record("CCTV-1", "http://a/1.m3u8") + record("CCTV-2 ", "HTTP://b/2")},
+      {"A,http://a/x#http://b/y$L#http://c/#frag#udp://@239.1.1.1:5000#\n",
+       record("A", "http://a/x") + record("A", "http://b/y") + record("A", "http://c/#frag") +
+           record("A", "udp://@239.1.1.1:5000#")},
+      {"A,http://a/x.url\nB,http://p?s=rtmp://r/b\nC,1http://c\nD,p3p://d\nE,x?s=rtmp://r/e\n",
+       record("B", "rtmp://r/b") + record("D", "p3p://d")},
+      {"CCTV-1,http://a/x.m3u8#EXTINF:-1%20group-title=N\nB,http://b\n",
+       record("CCTV-1", "http://a/x.m3u8#EXTINF:-1%20group-title=N") + record("B", "http://b")},
+      {"http://a/x.xml,http://b/y.xml\n,http://x\nA,\nA\nA,###\nA,  \t \nhttp://a\n",
+       record("", "http://x")},
+      {"A,http://a\rB,http://b\r\r", record("A", "http://a") + record("B", "http://b")},
+      {"A,http://a\nB,http://b\0\nC,http://c\n"s,
+       record("A", "http://a") + record("B", "http://b")},
+      // Once a marker starts a line, "name,URL" lines give nothing.
+      {"B,http://b\n#EXTINF:-1,A\nhttp://a\nC,http://c\n", record("A", "http://a")},
+  };
+  expect_records(cases);
+}
+
 TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
   const TextCase cases[] = {
       // A stray LF in a CR LF playlist ends its line.
@@ -131,10 +191,11 @@ TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
       {"#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,C\r\nhttp://c\r\n",
        record("A", "http://a") + record("C", "http://c")},
       {"#EXTINF:-1,A\nhttp://a\r\n", record("A", "http://a")},
-      // Any CR but the one right before an LF is a byte of its line.
-      {"#EXTINF:-1,A\r\r\nhttp://a\r\n", record("A\r", "http://a")},
+      // Any CR but those at a name's end or an address's ends is a byte of
+      // its line (CR CR LF: an editor added a CR to each CR LF).
+      {"#EXTINF:-1,A\r\r\nhttp://a\r\r\n", record("A", "http://a")},
       {"#EXTINF:-1,A\rB\nhttp://a\rx\n", record("A\rB", "http://a\rx")},
-      {"#EXTINF:-1,A\nhttp://a\r", record("A", "http://a\r")},
+      {"#EXTINF:-1,A\nhttp://a\r", record("A", "http://a")},
       // With no LF after the comma, a bare CR ends the lines.
       {"#EXTINF:-1,A\rhttp://a\r#EXTINF:-1,B\rhttp://b",
        record("A", "http://a") + record("B", "http://b")},
@@ -200,7 +261,14 @@ TEST(ConvertText, LongNamesAndUrlsAreKeptWhole) {
 
 TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
   EXPECT_EQ(is_skipped_url("http://a/list.url"), 1);
-  EXPECT_EQ(is_skipped_url("http://a/curly.urlx"), 1);
+  // ".url" ends a word: a link to a shortcut file, not a CDN's ".urlset".
+  EXPECT_EQ(is_skipped_url("http://a/curly.urlx"), 0);
+  EXPECT_EQ(is_skipped_url("https://v.cdn/x/,240,360,.mp4.urlset/master.m3u8"), 0);
+  EXPECT_EQ(is_skipped_url("http://a/x.url1"), 0);
+  for (const char* marked :
+       {"http://a/x.url?a=1", "http://a/x.url/", "http://a/x.url_", "x.url-"}) {
+    EXPECT_EQ(is_skipped_url(marked), 1) << marked;
+  }
   EXPECT_EQ(is_skipped_url("http://a/p?id=1&ip=2&auth=3"), 1);
   EXPECT_EQ(is_skipped_url("&auth=3&ip=2 http://a/p?id=1"), 1);
   EXPECT_EQ(is_skipped_url("http://a/p?id=1&auth=3"), 0);
@@ -213,7 +281,7 @@ TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
 TEST(UrlMarks, EachMarkDoesWhatItsRuleSays) {
   std::string all_together;
   for (const UrlMark& mark : kUrlMarks) {
-    const std::string line = "http://h.example/p" + std::string(mark.text) + "x/y";
+    const std::string line = "http://h.example/p" + std::string(mark.text) + "/x/y";
     const std::size_t at = line.find(mark.text);
     const UrlFacts facts = read_url_facts(line);
     switch (mark.rule) {

@@ -62,20 +62,34 @@ TEST_F(Program, EmptyFolderExaminesOnlyItsParent) {
   EXPECT_FALSE(fs::exists(list_path));
 }
 
-TEST_F(Program, MatchTestIsCaseSensitiveSubstring) {
-  add("a.M3U", kTwoChannels);
-  add("b.m3u8", kTwoChannels);
-  add("c.txt.bak", kTwoChannels);
-  add("d.TXT", kTwoChannels);
+// ".m3u" and ".txt" anywhere in a name, in any ASCII letter case; a
+// playlist saved as UTF-16 ("Unicode" in Notepad) and a "name,URL" text list
+// are read as their text.
+TEST_F(Program, MatchTestIsAnyCaseSubstringAndEveryLayoutIsRead) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("#EXTINF:-1,\xD0\x9F\n http://a/3 \n")) {
+    utf16 += {c, '\0'};
+  }
+  utf16.replace(utf16.find("\xD0\0\x9F\0", 0, 4), 4, "\x1F\x04", 2);  // U+041F
+  add("NEWS.M3U", kTwoChannels);
+  add("b.m3U8", utf16);
+  add("c.Txt.bak", "CCTV-1,#genre#\r\nCCTV-1,http://a/4$HD#http://a/5\r\n");
+  add("d.tx", kTwoChannels);
   add("e.mp4", kTwoChannels);
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
-            console_lines({"Not need analysis .. file!", "Not need analysis a.M3U file!",
-                           listed("b.m3u8"), listed("c.txt.bak"), "Not need analysis d.TXT file!",
-                           "Not need analysis e.mp4 file!", saved("b.m3u8"), saved("c.txt.bak"),
-                           kClosingLine}));
+            console_lines({"Not need analysis .. file!", listed("b.m3U8"), listed("c.Txt.bak"),
+                           "Not need analysis d.tx file!", "Not need analysis e.mp4 file!",
+                           listed("NEWS.M3U"), saved("b.m3U8"), saved("c.Txt.bak"),
+                           saved("NEWS.M3U"), kClosingLine}));
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(list(), testing::model_records(kTwoChannels) + testing::model_records(kTwoChannels));
+  auto record = [](const std::string& name, const std::string& url) {
+    return "<servername=>" + name + "</servername><serverurl=>" + url +
+           "</serverurl><servercategory=>TV</servercategory>\r\n";
+  };
+  EXPECT_EQ(list(), record("\xD0\x9F", "http://a/3") + record("CCTV-1", "http://a/4") +
+                        record("CCTV-1", "http://a/5") + record("One", "http://a/1") +
+                        record("Two", "http://a/2"));
 }
 
 TEST_F(Program, EmptyPlaylistCreatesAnEmptyList) {
@@ -442,7 +456,11 @@ TEST_F(Program, RandomFoldersConvertAsTheRulesSay) {
     std::string console = console_line("Not need analysis .. file!");
     std::vector<std::string> playlists;
     for (const std::string& name : names) {
-      bool match = name.find(".m3u") != std::string::npos || name.find(".txt") != std::string::npos;
+      std::string folded = name;
+      std::transform(folded.begin(), folded.end(), folded.begin(),
+                     [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+      bool match =
+          folded.find(".m3u") != std::string::npos || folded.find(".txt") != std::string::npos;
       console += console_line(match ? listed(name) : "Not need analysis " + name + " file!");
       if (match) {
         playlists.push_back(name);

@@ -1,6 +1,6 @@
 // Fuzzes the conversion of playlist text into records. Beyond "no crash", each
 // input's records must be whole and well formed, no more than its entry
-// markers, equal to what the plain model of the rules gives, the same with
+// markers and sources, equal to what the plain model of the rules gives, the same with
 // every kernel the processor can run, and the same when assembled in small
 // chunks.
 #include <cstddef>
@@ -12,6 +12,7 @@
 
 #include "conversion/kernels.hpp"
 #include "conversion/playlist_conversion.hpp"
+#include "conversion/playlist_text.hpp"
 #include "conversion_model.hpp"
 
 namespace {
@@ -46,11 +47,15 @@ std::size_t count_records(std::string_view records) {
   return count;
 }
 
-std::size_t count_markers(std::string_view text) {
+/// The most records a text may give: one per entry marker in an M3U text,
+/// one per "://" (a source) in a text list, counted in the text as read.
+std::size_t most_records(std::string_view text) {
   std::size_t count = 0;
-  for (std::size_t at = text.find("#EXTINF:"); at != std::string_view::npos;
-       at = text.find("#EXTINF:", at + 1)) {
-    ++count;
+  for (std::string_view mark : {std::string_view("#EXTINF:"), std::string_view("://")}) {
+    for (std::size_t at = text.find(mark); at != std::string_view::npos;
+         at = text.find(mark, at + 1)) {
+      ++count;
+    }
   }
   return count;
 }
@@ -64,8 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(file.substr(0, file.find('\0')));
 
   const std::string records = m3u2lst::convert_text(file);
-  if (count_records(records) > count_markers(text)) {
-    fail("more records than entry markers");
+  const bool utf16 = m3u2lst::utf16_mark(file) != m3u2lst::Utf16Mark::kNone;
+  const std::string read_text =
+      utf16 ? m3u2lst::utf8_from_utf16_playlist(file.substr(2), m3u2lst::utf16_mark(file)) : text;
+  if (count_records(records) > most_records(read_text)) {
+    fail("more records than entry markers and sources");
   }
   if (records != m3u2lst::testing::model_records(std::string(file))) {
     fail("records differ from the model of the rules");
