@@ -133,9 +133,11 @@ def main():
                         help="build folder with m3u2lst, make_playlist, model_convert")
     parser.add_argument("--mib", type=int, default=200, help="playlist size in MiB")
     parser.add_argument("--runs", type=int, default=15, help="timed pairs of runs")
-    parser.add_argument("--shape", choices=("plain", "options"), default="plain",
+    parser.add_argument("--shape", choices=("plain", "options", "utf16", "text-list"),
+                        default="plain",
                         help="options: two player option lines before every address, and a "
-                             "quoted comma in an attribute")
+                             "quoted comma in an attribute; utf16: the plain shape saved as "
+                             "UTF-16; text-list: \"name,URL\" lines")
     parser.add_argument("--folder", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
                         help="where to work (memory-backed by default)")
     args = parser.parse_args()

@@ -42,8 +42,9 @@ void convert(benchmark::State& state, const char* eol, m3u2lst::bench::Shape sha
 
 }  // namespace
 
-// Every kernel this processor can run, on CR LF and LF playlists, and on CR LF
-// playlists with player options: crlf_playlist/avx2/67108864 and so on.
+// Every kernel this processor can run, on CR LF and LF playlists, on CR LF
+// playlists with player options, saved as UTF-16, and on "name,URL" text
+// lists: crlf_playlist/avx2/67108864 and so on.
 int main(int argc, char** argv) {
   for (const m3u2lst::Kernel& kernel : m3u2lst::all_kernels()) {
     if (!kernel.supported()) {
@@ -52,7 +53,9 @@ int main(int argc, char** argv) {
     using m3u2lst::bench::Shape;
     for (auto [label, eol, shape] : {std::tuple{"crlf_playlist/", "\r\n", Shape::kPlain},
                                      {"lf_playlist/", "\n", Shape::kPlain},
-                                     {"options_playlist/", "\r\n", Shape::kOptions}}) {
+                                     {"options_playlist/", "\r\n", Shape::kOptions},
+                                     {"utf16_playlist/", "\r\n", Shape::kUtf16},
+                                     {"text_list/", "\r\n", Shape::kTextList}}) {
       const std::string name = label + std::string(kernel.name);
       auto* run = benchmark::RegisterBenchmark(name.c_str(), convert, eol, shape, &kernel);
       // 1 MiB stays in the cache: the scan's own speed, without memory's.

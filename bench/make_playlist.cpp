@@ -1,7 +1,8 @@
 // Writes a realistic IPTV playlist of about the asked size (see
 // playlist_generator.hpp) with CR LF or LF line ends; with "options", every
-// entry has player options before its address and a quoted comma.
-//   make_playlist SIZE_MIB crlf|lf OUTPUT [SEED [plain|options]]
+// entry has player options before its address and a quoted comma; "utf16"
+// saves the plain shape as UTF-16, and "text-list" writes "name,URL" lines.
+//   make_playlist SIZE_MIB crlf|lf OUTPUT [SEED [plain|options|utf16|text-list]]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,15 +13,19 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s SIZE_MIB crlf|lf OUTPUT [SEED [plain|options]]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SIZE_MIB crlf|lf OUTPUT [SEED [plain|options|utf16|text-list]]\n",
+                 argv[0]);
     return 2;
   }
   const double size_mib = std::atof(argv[1]);
   const bool crlf = std::strcmp(argv[2], "crlf") == 0;
   std::mt19937_64 random(argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 2026);
-  const auto shape = argc > 5 && std::strcmp(argv[5], "options") == 0
-                         ? m3u2lst::bench::Shape::kOptions
-                         : m3u2lst::bench::Shape::kPlain;
+  using m3u2lst::bench::Shape;
+  const char* shape_name = argc > 5 ? argv[5] : "plain";
+  const Shape shape = std::strcmp(shape_name, "options") == 0     ? Shape::kOptions
+                      : std::strcmp(shape_name, "utf16") == 0     ? Shape::kUtf16
+                      : std::strcmp(shape_name, "text-list") == 0 ? Shape::kTextList
+                                                                  : Shape::kPlain;
   std::FILE* out = std::fopen(argv[3], "wb");
   if (out == nullptr) {
     std::perror(argv[3]);

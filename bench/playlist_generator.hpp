@@ -48,15 +48,55 @@ inline std::size_t token_length(std::mt19937_64& random) {
 
 /// The shapes of entry the generator writes.
 enum class Shape {
-  kPlain,    // the address right after the name, attributes without commas
-  kOptions,  // two #EXTVLCOPT lines before each address, a quoted comma in an attribute
+  kPlain,     // the address right after the name, attributes without commas
+  kOptions,   // two #EXTVLCOPT lines before each address, a quoted comma in an attribute
+  kUtf16,     // the plain shape saved as UTF-16 (little-endian, with its byte order mark)
+  kTextList,  // "name,URL" lines in groups, some with two sources joined by '#' and labels
 };
 
-/// Writes playlist text of about `target` bytes, in pieces of about 1 MiB, to
-/// `sink` (called with each piece as a std::string). `eol` is "\r\n" or "\n".
+/// The text of `piece` as UTF-16 little-endian: the generator writes ASCII only.
+inline std::string widened(const std::string& piece) {
+  std::string out;
+  out.reserve(2 * piece.size());
+  for (char c : piece) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+/// Writes a "name,URL" text list of about `target` bytes to `sink`, in
+/// pieces of about 1 MiB: groups of channels under "Group,#genre#" lines.
 template <typename Sink>
-void generate_playlist(unsigned long long target, const char* eol, std::mt19937_64& random,
-                       Sink sink, Shape shape = Shape::kPlain) {
+void generate_text_list(unsigned long long target, const char* eol, std::mt19937_64& random,
+                        Sink sink) {
+  using namespace detail;
+  std::string text;
+  unsigned long long written = 0;
+  for (unsigned long long i = 0; written + text.size() < target; ++i) {
+    if (i % 40 == 0) {
+      text += std::string(kGroups[random() % 8]) + ",#genre#" + eol;
+    }
+    text += std::string("CCTV-") + std::to_string(i % 200) + " " + kWords[random() % 13] + ",";
+    const std::string host = "http://cdn" + std::to_string(random() % 40) + ".example.net:8080";
+    text += host + "/live/" + std::to_string(i) + ".m3u8?token=" + token(random, token_length(random));
+    if (random() % 4 == 0) {
+      text += "$Line 1#" + host + "/backup/" + std::to_string(i) + ".flv$Line 2";
+    }
+    text += eol;
+    if (text.size() > (1 << 20)) {
+      written += text.size();
+      sink(text);
+      text.clear();
+    }
+  }
+  sink(text);
+}
+
+/// Writes an M3U playlist of the plain or the options shape.
+template <typename Sink>
+void generate_m3u(unsigned long long target, const char* eol, std::mt19937_64& random, Sink sink,
+                  Shape shape) {
   using namespace detail;
   std::string text = std::string("#EXTM3U x-tvg-url=\"http://epg.example.com/guide.xml.gz\"") + eol;
   unsigned long long written = 0;
@@ -100,6 +140,28 @@ void generate_playlist(unsigned long long target, const char* eol, std::mt19937_
     }
   }
   sink(text);
+}
+
+/// Writes a playlist of about `target` bytes and the shape `shape`, in
+/// pieces of about 1 MiB, to `sink` (called with each piece as a
+/// std::string). `eol` is "\r\n" or "\n".
+template <typename Sink>
+void generate_playlist(unsigned long long target, const char* eol, std::mt19937_64& random,
+                       Sink sink, Shape shape = Shape::kPlain) {
+  if (shape == Shape::kTextList) {
+    generate_text_list(target, eol, random, sink);
+  } else if (shape == Shape::kUtf16) {
+    bool first = true;
+    generate_m3u(
+        target / 2, eol, random,
+        [&](const std::string& piece) {
+          sink((first ? std::string("\xFF\xFE") : std::string()) + widened(piece));
+          first = false;
+        },
+        Shape::kPlain);
+  } else {
+    generate_m3u(target, eol, random, sink, shape);
+  }
 }
 
 }  // namespace m3u2lst::bench

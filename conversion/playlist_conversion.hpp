@@ -1,15 +1,16 @@
-// Playlist conversion: turns the text of one M3U playlist into channel list
-// records and appends them to "iptv.lst".
+// Playlist conversion: turns one playlist into channel list records and
+// appends them to "iptv.lst".
 //
 // An entry starts at an "#EXTINF:" marker. Its name is the text after the
 // first comma on the marker's line that stands outside double quotes (where
 // there is none, after the first comma that follows the marker), up to the
-// end of its line. Its URL line, the address, is the first line after that
-// which is neither blank (spaces, tabs, CRs) nor begins, after spaces and
-// tabs, with '#' (an option line such as "#EXTVLCOPT:"); an entry whose next
-// marker line, or the text's end, comes first has none and gives no record.
-// Entries whose URL line is marked by the skip rule are left out; an
-// embedded "rtmp://" address is cut out of the URL line. Each kept entry
+// end of its line, less the CRs at its end. Its URL line, the address, is
+// the first line after that which is neither blank (spaces, tabs, CRs) nor
+// begins, after spaces and tabs, with '#' (an option line such as
+// "#EXTVLCOPT:"); an entry whose next marker line, or the text's end, comes
+// first has none and gives no record. The address loses the spaces, tabs
+// and CRs at its ends. Entries whose address is marked by the skip rule are
+// left out; an embedded "rtmp://" address is cut out of it. Each kept entry
 // becomes one record:
 //
 //   <servername=>NAME</servername><serverurl=>URL</serverurl>
@@ -19,6 +20,10 @@
 // CR LF, LF and a mix of both in one playlist all work; any other CR is a
 // byte of its line. Only when no LF follows an entry's comma anywhere in the
 // text does a bare CR end that entry's name line and URL line.
+//
+// A file that starts with a UTF-16 byte order mark is read as its UTF-8 text
+// (playlist_text.hpp); a text in which no marker starts a line is a
+// "name,URL" text list (text_list.hpp).
 #pragma once
 
 #include <cstddef>

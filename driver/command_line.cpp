@@ -36,9 +36,10 @@ std::string usage_text(bool slash_options) {
       "Adds one line per channel of the playlists in the folder \"iptv channel\"\n"
       "to the channel list \"iptv.lst\", both in the current folder, reports each\n"
       "step, and waits for one key when started from a console. A file is a\n"
-      "playlist when its name contains \".m3u\" or \".txt\". A run only adds to\n"
-      "the list: a second run adds every channel again; delete iptv.lst to\n"
-      "start over. Arguments that are not options are ignored.\n"
+      "playlist when its name contains \".m3u\" or \".txt\", in any case; M3U\n"
+      "playlists, UTF-16 ones and \"name,URL\" text lists are read. A run only\n"
+      "adds to the list: a second run adds every channel again; delete\n"
+      "iptv.lst to start over. Arguments that are not options are ignored.\n"
       "\n";
   text += slash_options ? "  -h, --help, /?  show this help and exit\n"
                           "  --version       show the version and exit\n"
