@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "scan_generic.hpp"
+#include "scan_entries.hpp"
 
 namespace m3u2lst::kernels {
 namespace {

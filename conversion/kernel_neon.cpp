@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "scan_generic.hpp"
+#include "scan_entries.hpp"
 
 namespace m3u2lst::kernels {
 namespace {

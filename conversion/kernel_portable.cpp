@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scan_generic.hpp"
+#include "scan_entries.hpp"
 
 namespace m3u2lst::kernels {
 namespace {

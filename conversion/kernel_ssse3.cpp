@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "scan_generic.hpp"
+#include "scan_entries.hpp"
 #include "sse2_vocabulary.hpp"
 
 namespace m3u2lst::kernels {

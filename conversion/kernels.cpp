@@ -59,6 +59,27 @@ bool has_ssse3() {
 #endif
 #endif
 
+}  // namespace
+
+// The scans, one in each kernel file, compiled for its instruction set; this
+// file, compiled for every processor, only calls the one the processor has.
+namespace kernels {
+bool fill_portable(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+#if defined(__x86_64__) || defined(_M_X64)
+bool fill_sse2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+bool fill_ssse3(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+bool fill_avx2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+bool fill_avx512(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+#endif
+#if defined(__aarch64__) || defined(_M_ARM64)
+bool fill_neon(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
+#endif
+}  // namespace kernels
+
+namespace {
+
+/// Every kernel built in, fastest first: a new one is a row here, with its
+/// fill_ above and its check of the processor.
 constexpr Kernel kKernels[] = {
 #if defined(__x86_64__) || defined(_M_X64)
     {"avx512", has_avx512, kernels::fill_avx512},  // 64 bytes a block

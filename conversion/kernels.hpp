@@ -1,13 +1,15 @@
 // The kernels of the scanner: one for each instruction set it is built for,
-// each the same scan (scan_generic.hpp) over that instruction set's
-// vocabulary, compiled in a file of its own (kernel_*.cpp). They give the
-// same records; the fastest one the processor can run is used.
+// each the same scan (scan_stops.hpp, scan_entries.hpp) over that
+// instruction set's vocabulary, compiled in a file of its own
+// (kernel_*.cpp). They give the same records; the fastest one the processor
+// can run is used.
 #pragma once
 
 #include <cstddef>
 #include <span>
 
-#include "playlist_conversion.hpp"
+#include "record_chunk.hpp"
+#include "scan_state.hpp"
 
 namespace m3u2lst {
 
@@ -29,21 +31,5 @@ std::span<const Kernel> all_kernels() noexcept;
 
 /// The first kernel of all_kernels() that this processor can run.
 const Kernel& fastest_kernel() noexcept;
-
-namespace kernels {
-// The scans, one in each kernel file, compiled for its instruction set; the
-// checks of what the processor can run are in kernels.cpp, compiled for
-// every processor.
-bool fill_portable(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-#if defined(__x86_64__) || defined(_M_X64)
-bool fill_sse2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-bool fill_ssse3(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-bool fill_avx2(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-bool fill_avx512(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-#endif
-#if defined(__aarch64__) || defined(_M_ARM64)
-bool fill_neon(detail::ScanState& state, RecordChunk& out, std::size_t fill_to);
-#endif
-}  // namespace kernels
 
 }  // namespace m3u2lst

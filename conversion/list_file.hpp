@@ -10,6 +10,9 @@
 
 namespace m3u2lst::list_file {
 
+/// The channel list every conversion appends to, in the working directory.
+inline constexpr char kChannelListName[] = "iptv.lst";
+
 /// An open channel list; close it with close_list.
 struct ListFile {
   std::intptr_t handle = -1;

@@ -10,7 +10,6 @@
 #include <iterator>
 
 #include "list_file.hpp"
-#include "playlist_conversion.hpp"
 
 namespace m3u2lst::list_file {
 
@@ -37,8 +36,9 @@ int flush_fd(int fd, bool metadata) {
 /// Takes the exclusive lock on the open file description behind `fd`,
 /// waiting for it. flock locks the whole file for other openings only: a
 /// player that reads the list takes no lock and is never kept waiting.
-/// Returns false where the file system offers no locks (ENOLCK, EINVAL,
-/// EOPNOTSUPP), and then the list is used without one.
+/// Returns false when the lock cannot be taken, for whatever reason: a file
+/// system without locks (ENOLCK, EINVAL, EOPNOTSUPP) or any other failure.
+/// The list is then used without one.
 bool lock_fd(int fd) {
   int result;
   do {

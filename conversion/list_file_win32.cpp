@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "list_file.hpp"
-#include "playlist_conversion.hpp"
 
 namespace m3u2lst::list_file {
 

@@ -45,7 +45,7 @@ int write_chunk(list_file::ListFile list, std::string_view chunk, std::size_t li
   return -1;
 }
 
-/// Appends the records of `text` to `list`, the first of them after
+/// Appends the records `scanner` finds to `list`, the first of them after
 /// `line_end`, in the same write. Returns 0, or -1 when a write fails.
 int write_records(PlaylistScanner& scanner, list_file::ListFile list, std::string_view line_end) {
   RecordChunk chunk;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "playlist_conversion.hpp"
+#include "url_facts.hpp"
 
 namespace m3u2lst {
 
@@ -24,6 +24,18 @@ inline constexpr char kLineEnd = '\n';
 inline constexpr char kBareLineEnd = '\r';
 /// The first zero byte ends the text.
 inline constexpr char kTextEnd = '\0';
+
+/// Whether `c` is a blank: spaces and tabs may stand before an option line's
+/// '#', and before a marker that starts a line.
+constexpr bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+/// Whether `c` is lost at the ends of an address: blanks and CRs, which an
+/// editor may leave there. A name loses only the CRs at its end.
+constexpr bool is_trimmed(char c) {
+  return is_blank(c) || c == kBareLineEnd;
+}
 
 /// What a URL mark does to its URL line.
 enum class MarkRule : std::uint8_t {

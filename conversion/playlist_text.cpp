@@ -50,10 +50,6 @@ constexpr std::size_t utf8_length(std::uint32_t c) {
   return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
 
-constexpr bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 }  // namespace
 
 Utf16Mark utf16_mark(std::string_view file) noexcept {

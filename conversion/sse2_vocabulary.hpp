@@ -1,4 +1,4 @@
-// The part of the scan's vocabulary (scan_generic.hpp) that SSE2 gives, 16
+// The part of the scan's vocabulary (scan_stops.hpp) that SSE2 gives, 16
 // bytes a block, shared by the SSE2 and SSSE3 kernels. Each includes it into
 // its own file, compiled for its instruction set; it has internal linkage,
 // so neither kernel's code is shared with the other's.

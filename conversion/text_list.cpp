@@ -5,21 +5,14 @@
 
 #include "marks.hpp"
 #include "playlist_text.hpp"
+#include "record_assembly.hpp"
+#include "url_facts.hpp"
 
 namespace m3u2lst::detail {
 
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-constexpr bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-/// What an address loses at both its ends.
-constexpr bool is_trimmed(char c) {
-  return is_blank(c) || c == kBareLineEnd;
-}
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && is_trimmed(s.front())) {
@@ -55,7 +48,7 @@ void add_source(RecordChunk& out, std::string_view name, std::string_view source
   }
   const UrlFacts facts = read_url_facts(source);
   if (!facts.skipped) {
-    append_list_record(out, name, source.substr(facts.rtmp_offset));
+    append_record(out, name, source.substr(facts.rtmp_offset));
   }
 }
 

@@ -15,7 +15,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "playlist_conversion.hpp"
+#include "record_chunk.hpp"
+#include "scan_state.hpp"
 
 namespace m3u2lst::detail {
 

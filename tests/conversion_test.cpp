@@ -8,10 +8,16 @@
 #include "conversion/kernels.hpp"
 #include "conversion/marks.hpp"
 #include "conversion/playlist_conversion.hpp"
-#include "test_support.hpp"
+#include "conversion_hooks.hpp"
+#include "conversion_model.hpp"
 
 namespace m3u2lst {
 namespace {
+
+using testing::convert_text;
+using testing::is_skipped_url;
+using testing::list_record;
+using testing::rtmp_url;
 
 /// Every kernel this processor can run, the portable one among them.
 std::vector<const Kernel*> runnable_kernels() {
@@ -60,31 +66,54 @@ void expect_records(const TextCase (&cases)[N]) {
 }
 
 TEST(ListRecord, HasTheExactLayout) {
-  RecordChunk out;
-  append_list_record(out, "BBC One", "http://a.example/1.m3u8");
-  EXPECT_EQ(out.records(),
+  const std::string out = list_record("BBC One", "http://a.example/1.m3u8");
+  EXPECT_EQ(out,
             "<servername=>BBC One</servername><serverurl=>http://a.example/1.m3u8"
             "</serverurl><servercategory=>TV</servercategory>\r\n");
   EXPECT_EQ(out.size(), 88u + 7u + 23u);
+  EXPECT_EQ(record("BBC One", "http://a.example/1.m3u8"), out);
 }
 
 TEST(ConvertText, TakesNameAfterFirstCommaAndTheNextLineAsUrl) {
-  EXPECT_EQ(convert_text("#EXTM3U\r\n#EXTINF:-1 tvg-name=\"x\",One\r\nhttp://a/1\r\n"
-                         "#EXTINF:-1,Two\r\nhttp://a/2"),
-            record("One", "http://a/1") + record("Two", "http://a/2"));
-  // Two commas: the name starts after the first and keeps the second.
-  EXPECT_EQ(convert_text("#EXTINF:-1,News, late\r\nu\r\n"), record("News, late", "u"));
-  // The comma may stand on a later line than the marker.
-  EXPECT_EQ(convert_text("#EXTINF:-1\r\nx,Late\r\nu\r\n"), record("Late", "u"));
-  // A name keeps its blanks; an address loses them. Nothing is converted.
-  EXPECT_EQ(convert_text("#EXTINF:-1, \xc3\xa9t\xc3\xa9 \r\n u \r\n"),
-            record(" \xc3\xa9t\xc3\xa9 ", "u"));
-}
-
-TEST(ConvertText, TextsWithoutEntriesYieldNothing) {
-  EXPECT_EQ(convert_text(""), "");
-  EXPECT_EQ(convert_text("#EXTM3U\r\nhttp://a/1\r\n"), "");
-  EXPECT_EQ(convert_text("#extinf:-1,Lower\r\nhttp://a/1\r\n"), "");
+  const std::string long_url = "https://edge.example/live.m3u8?token=" + std::string(2100, 'k');
+  const std::string long_name(600, 'n');
+  const TextCase cases[] = {
+      {"#EXTM3U\r\n#EXTINF:-1 tvg-name=\"x\",One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2",
+       record("One", "http://a/1") + record("Two", "http://a/2")},
+      // Two commas: the name starts after the first and keeps the second.
+      {"#EXTINF:-1,News, late\r\nu\r\n", record("News, late", "u")},
+      // The comma may stand on a later line than the marker.
+      {"#EXTINF:-1\r\nx,Late\r\nu\r\n", record("Late", "u")},
+      // A name keeps its blanks; an address loses them. Nothing is converted.
+      {"#EXTINF:-1, \xc3\xa9t\xc3\xa9 \r\n u \r\n", record(" \xc3\xa9t\xc3\xa9 ", "u")},
+      // No entry: nothing. A marker with no comma after it ends the text.
+      {"", ""},
+      {"#EXTM3U\r\nhttp://a/1\r\n", ""},
+      {"#extinf:-1,Lower\r\nhttp://a/1\r\n", ""},
+      {"#EXTINF:-1,A\r\nu\r\n#EXTINF:-1 no comma\r\nv\r\n", record("A", "u")},
+      // LF and CR playlists convert like CR LF ones, joined ones too.
+      {"#EXTM3U\n#EXTINF:-1,One\nhttp://a/1\n#EXTINF:-1,Two\nhttp://a/2\n",
+       record("One", "http://a/1") + record("Two", "http://a/2")},
+      {"#EXTM3U\r#EXTINF:-1,One\rhttp://a/1\r#EXTINF:-1,Two\rhttp://a/2\r",
+       record("One", "http://a/1") + record("Two", "http://a/2")},
+      {"#EXTINF:-1,A\nu", record("A", "u")},
+      {"#EXTINF:-1,A\n", ""},
+      {"#EXTINF:-1,A\r", ""},
+      {"#EXTINF:-1,A\r\nu\r\n#EXTINF:-1,B\nv\n", record("A", "u") + record("B", "v")},
+      {"#EXTINF:-1,A\nu\n#EXTINF:-1,B\r\nv\r\n", record("A", "u") + record("B", "v")},
+      // Long names and addresses are kept whole.
+      {"#EXTINF:-1," + long_name + "\r\n" + long_url + "\r\n", record(long_name, long_url)},
+      {"#EXTINF:-1," + long_name + "\n" + long_url + "\n", record(long_name, long_url)},
+      // The skip rule sees the address before the extraction; the extraction
+      // keeps the address behind "=" (which wins) or ";;".
+      {"#EXTINF:-1,A\r\nhttp://a/x.url=rtmp://r/s\r\n", ""},
+      {"#EXTINF:-1,A\r\nhttp://a/p?id=1&auth=2\r\n", record("A", "http://a/p?id=1&auth=2")},
+      {"#EXTINF:-1,A\r\nhttp://a/p?s=rtmp://r/live\r\n", record("A", "rtmp://r/live")},
+      {"#EXTINF:-1,A\r\nhttp://a/p;;rtmp://r/live\r\n", record("A", "rtmp://r/live")},
+      {"#EXTINF:-1,A\r\nx;;rtmp://r/1 y=rtmp://r/2\r\n", record("A", "rtmp://r/2")},
+      {"#EXTINF:-1,A\r\nrtmp://r/plain\r\n", record("A", "rtmp://r/plain")},
+  };
+  expect_records(cases);
 }
 
 TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
@@ -207,23 +236,6 @@ TEST(ConvertText, AnLfEndsEveryLineAndOnlyTheCrBeforeItGoesWithIt) {
   expect_records(cases);
 }
 
-TEST(ConvertText, LfAndCrPlaylistsConvertLikeCrLfOnes) {
-  const std::string crlf =
-      "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
-  const std::string lf = "#EXTM3U\n#EXTINF:-1,One\nhttp://a/1\n#EXTINF:-1,Two\nhttp://a/2\n";
-  const std::string cr = "#EXTM3U\r#EXTINF:-1,One\rhttp://a/1\r#EXTINF:-1,Two\rhttp://a/2\r";
-  EXPECT_EQ(convert_text(lf), convert_text(crlf));
-  EXPECT_EQ(convert_text(cr), convert_text(crlf));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\nu"), record("A", "u"));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\n"), "");
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r"), "");
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1,B\nv\n"),
-            record("A", "u") + record("B", "v"));
-  // An LF playlist and a CR LF one joined into one file.
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\nu\n#EXTINF:-1,B\r\nv\r\n"),
-            record("A", "u") + record("B", "v"));
-}
-
 TEST(ConvertText, OneLineEndOrZeroAnywhereInALongPlaylistIsFound) {
   // The search for an LF after a CR playlist's first name runs to the text's
   // end, and is not made again; it must still find the first LF wherever it
@@ -248,33 +260,38 @@ TEST(ConvertText, OneLineEndOrZeroAnywhereInALongPlaylistIsFound) {
   }
 }
 
-TEST(ConvertText, MarkerWithoutCommaEndsTheText) {
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nu\r\n#EXTINF:-1 no comma\r\nv\r\n"), record("A", "u"));
-}
-
-TEST(ConvertText, LongNamesAndUrlsAreKeptWhole) {
-  std::string url = "https://edge.example/live.m3u8?token=" + std::string(2100, 'k');
-  std::string name(600, 'n');
-  EXPECT_EQ(convert_text("#EXTINF:-1," + name + "\r\n" + url + "\r\n"), record(name, url));
-  EXPECT_EQ(convert_text("#EXTINF:-1," + name + "\n" + url + "\n"), record(name, url));
-}
-
 TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
-  EXPECT_EQ(is_skipped_url("http://a/list.url"), 1);
-  // ".url" ends a word: a link to a shortcut file, not a CDN's ".urlset".
-  EXPECT_EQ(is_skipped_url("http://a/curly.urlx"), 0);
-  EXPECT_EQ(is_skipped_url("https://v.cdn/x/,240,360,.mp4.urlset/master.m3u8"), 0);
-  EXPECT_EQ(is_skipped_url("http://a/x.url1"), 0);
-  for (const char* marked :
-       {"http://a/x.url?a=1", "http://a/x.url/", "http://a/x.url_", "x.url-"}) {
-    EXPECT_EQ(is_skipped_url(marked), 1) << marked;
+  // An address, whether the skip rule holds, and what the extraction keeps.
+  struct Case {
+    const char* url;
+    bool skipped;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"http://a/list.url", true, nullptr},
+      // ".url" ends a word: a link to a shortcut file, not a CDN's ".urlset".
+      {"http://a/curly.urlx", false, nullptr},
+      {"https://v.cdn/x/,240,360,.mp4.urlset/master.m3u8", false, nullptr},
+      {"http://a/x.url1", false, nullptr},
+      {"http://a/x.url?a=1", true, nullptr},
+      {"http://a/x.url/", true, nullptr},
+      {"http://a/x.url_", true, nullptr},
+      {"x.url-", true, nullptr},
+      {"http://a/.URL", false, nullptr},
+      {"http://a/p?id=1&ip=2&auth=3", true, nullptr},
+      {"&auth=3&ip=2 http://a/p?id=1", true, nullptr},
+      {"http://a/p?id=1&auth=3", false, nullptr},
+      {"http://a/p?ID=1&ip=2&auth=3", false, nullptr},
+      {"", false, nullptr},
+      {"http://a/p?s=rtmp://r/live", false, "rtmp://r/live"},
+      {"a;;rtmp://r/1=rtmp://r/2", false, "rtmp://r/2"},
+      {";;rtmp://r/3", false, "rtmp://r/3"},
+      {"rtmp://r/4", false, "rtmp://r/4"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(is_skipped_url(c.url), c.skipped) << c.url;
+    EXPECT_EQ(rtmp_url(c.url), c.kept != nullptr ? c.kept : c.url) << c.url;
   }
-  EXPECT_EQ(is_skipped_url("http://a/p?id=1&ip=2&auth=3"), 1);
-  EXPECT_EQ(is_skipped_url("&auth=3&ip=2 http://a/p?id=1"), 1);
-  EXPECT_EQ(is_skipped_url("http://a/p?id=1&auth=3"), 0);
-  EXPECT_EQ(is_skipped_url("http://a/p?ID=1&ip=2&auth=3"), 0);
-  EXPECT_EQ(is_skipped_url("http://a/.URL"), 0);
-  EXPECT_EQ(is_skipped_url(""), 0);
 }
 
 // Each mark of the table does what its rule says, wherever it stands.
@@ -311,56 +328,26 @@ TEST(UrlMarks, EachMarkDoesWhatItsRuleSays) {
   EXPECT_TRUE(read_url_facts("http://h.example/p" + all_together).skipped);
 }
 
-TEST(SkipRule, SeesTheUrlLineBeforeExtraction) {
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/x.url=rtmp://r/s\r\n"), "");
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p?id=1&auth=2\r\n"),
-            record("A", "http://a/p?id=1&auth=2"));
-}
-
-TEST(RtmpExtraction, CutsTheLineAtTheEmbeddedAddress) {
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p?s=rtmp://r/live\r\n"),
-            record("A", "rtmp://r/live"));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nhttp://a/p;;rtmp://r/live\r\n"),
-            record("A", "rtmp://r/live"));
-  // "=rtmp://" wins over an earlier ";;rtmp://".
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nx;;rtmp://r/1 y=rtmp://r/2\r\n"),
-            record("A", "rtmp://r/2"));
-  EXPECT_EQ(convert_text("#EXTINF:-1,A\r\nrtmp://r/plain\r\n"), record("A", "rtmp://r/plain"));
-}
-
-TEST(RtmpExtraction, RewritesTheBufferInPlace) {
-  char line[] = "http://a/p?s=rtmp://r/live";
-  extract_rtmp_url(line);
-  EXPECT_STREQ(line, "rtmp://r/live");
-  char both[] = "a;;rtmp://r/1=rtmp://r/2";
-  extract_rtmp_url(both);
-  EXPECT_STREQ(both, "rtmp://r/2");
-  char semis[] = ";;rtmp://r/3";
-  extract_rtmp_url(semis);
-  EXPECT_STREQ(semis, "rtmp://r/3");
-  char plain[] = "rtmp://r/4";
-  extract_rtmp_url(plain);
-  EXPECT_STREQ(plain, "rtmp://r/4");
-}
-
 TEST(PlaylistScanner, FillsInWholeRecordsAndResumes) {
   std::string text;
   for (int i = 0; i < 50; ++i) {
     text += "#EXTINF:-1,C" + std::to_string(i) + "\r\nhttp://a/" + std::to_string(i) + "\r\n";
   }
-  const std::string whole = convert_text(text);
-  PlaylistScanner scanner(text);
-  std::string joined;
-  RecordChunk chunk;
-  bool more = true;
-  while (more) {
-    more = scanner.fill(chunk, 200);
-    // Every chunk ends at a record's end.
-    ASSERT_TRUE(chunk.size() == 0 || chunk.records().ends_with("</servercategory>\r\n"));
-    joined += chunk.records();
-    chunk.clear();
+  const std::string whole = testing::model_records(text);
+  for (const Kernel* kernel : runnable_kernels()) {
+    PlaylistScanner scanner(text, *kernel);
+    std::string joined;
+    RecordChunk chunk;
+    bool more = true;
+    while (more) {
+      more = scanner.fill(chunk, 200);
+      // Every chunk ends at a record's end.
+      ASSERT_TRUE(chunk.size() == 0 || chunk.records().ends_with("</servercategory>\r\n"));
+      joined += chunk.records();
+      chunk.clear();
+    }
+    EXPECT_EQ(joined, whole) << kernel->name;
   }
-  EXPECT_EQ(joined, whole);
 }
 
 TEST(ConvertText, MatchesTheRulesOnRandomPlaylists) {
@@ -398,12 +385,15 @@ TEST(ConvertText, PublishedSizePlaylistsConvertInBothLineEnds) {
       text += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G\",Channel " +
               std::to_string(i) + line_end + url + line_end;
     }
-    std::string records = convert_text(text);
-    EXPECT_EQ(records, testing::model_records(text));
+    const std::string records = testing::model_records(text);
     EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 5000 - 295);
-    // What follows a zero byte is not part of the text, and its CR LF does
-    // not make the lines before it end at CR LF.
-    EXPECT_EQ(convert_text(text + '\0' + "#EXTINF:-1,After\r\nu\r\n"), records);
+    for (const Kernel* kernel : runnable_kernels()) {
+      EXPECT_EQ(convert_text(text, *kernel), records) << kernel->name;
+      // What follows a zero byte is not part of the text, and its CR LF does
+      // not make the lines before it end at CR LF.
+      EXPECT_EQ(convert_text(text + '\0' + "#EXTINF:-1,After\r\nu\r\n", *kernel), records)
+          << kernel->name;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "conversion/list_file.hpp"
 #include "conversion/playlist_conversion.hpp"
+#include "conversion_hooks.hpp"
 #include "test_support.hpp"
 
 namespace fs = std::filesystem;
@@ -27,14 +28,14 @@ TEST_F(ListWriter, CreatesTheListAndAppendsOnEveryCall) {
   EXPECT_EQ(list(), "");
   EXPECT_EQ(convert_playlist(kTwoChannels), 0);
   EXPECT_EQ(convert_playlist(kTwoChannels), 0);
-  EXPECT_EQ(list(), convert_text(kTwoChannels) + convert_text(kTwoChannels));
+  EXPECT_EQ(list(), testing::convert_text(kTwoChannels) + testing::convert_text(kTwoChannels));
 }
 
 // What the list held stays byte for byte; a list whose last line lacks its
 // end (an editor's, a record torn by a crash, zero bytes a power cut left)
 // gets one before the new records, so that none is glued onto it.
 TEST_F(ListWriter, KeepsWhatTheListHeldBeforeAndStartsANewLine) {
-  const std::string records = convert_text(kTwoChannels);
+  const std::string records = testing::convert_text(kTwoChannels);
   const std::string record =
       "<servername=>A</servername><serverurl=>u</serverurl>"
       "<servercategory=>TV</servercategory>";
@@ -68,7 +69,7 @@ TEST_F(ListWriter, KeepsWhatTheListHeldBeforeAndStartsANewLine) {
 TEST_F(ListWriter, StopsAtTheFirstZeroByte) {
   const char text[] = "#EXTINF:-1,One\r\nhttp://a/1\r\n\0#EXTINF:-1,Two\r\nhttp://a/2\r\n";
   EXPECT_EQ(convert_playlist(text), 0);
-  EXPECT_EQ(list(), convert_text("#EXTINF:-1,One\r\nhttp://a/1\r\n"));
+  EXPECT_EQ(list(), testing::convert_text("#EXTINF:-1,One\r\nhttp://a/1\r\n"));
 }
 
 TEST_F(ListWriter, WritesPlaylistsLargerThanOneChunk) {
@@ -78,7 +79,7 @@ TEST_F(ListWriter, WritesPlaylistsLargerThanOneChunk) {
             std::to_string(i) + "/index.m3u8\n";
   }
   EXPECT_EQ(convert_playlist(text.c_str()), 0);
-  EXPECT_EQ(list(), convert_text(text));
+  EXPECT_EQ(list(), testing::convert_text(text));
 }
 
 TEST_F(ListWriter, ReportsAListThatCannotBeOpened) {

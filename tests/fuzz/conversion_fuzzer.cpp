@@ -13,6 +13,7 @@
 #include "conversion/kernels.hpp"
 #include "conversion/playlist_conversion.hpp"
 #include "conversion/playlist_text.hpp"
+#include "conversion_hooks.hpp"
 #include "conversion_model.hpp"
 
 namespace {
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   const std::string text(file.substr(0, file.find('\0')));
 
-  const std::string records = m3u2lst::convert_text(file);
+  const std::string records = m3u2lst::testing::convert_text(file);
   const bool utf16 = m3u2lst::utf16_mark(file) != m3u2lst::Utf16Mark::kNone;
   const std::string read_text =
       utf16 ? m3u2lst::utf8_from_utf16_playlist(file.substr(2), m3u2lst::utf16_mark(file)) : text;
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fail("records differ from the model of the rules");
   }
   for (const m3u2lst::Kernel& kernel : m3u2lst::all_kernels()) {
-    if (kernel.supported() && m3u2lst::convert_text(file, kernel) != records) {
+    if (kernel.supported() && m3u2lst::testing::convert_text(file, kernel) != records) {
       std::fprintf(stderr, "conversion fuzzer: kernel %s:\n", kernel.name);
       fail("records of a kernel differ from the fastest kernel's");
     }
@@ -100,12 +101,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fail("records assembled in chunks differ");
   }
 
-  // The in-place extraction agrees with the offset it is built on.
-  std::string line = text;
-  const std::size_t offset = m3u2lst::rtmp_url_offset(line);
-  m3u2lst::extract_rtmp_url(line.data());
-  if (std::string_view(line.c_str()) != std::string_view(text).substr(offset)) {
-    fail("rtmp extraction in place differs from its offset");
-  }
   return 0;
 }
