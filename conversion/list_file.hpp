@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "failure.hpp"
+
 namespace m3u2lst::list_file {
 
 /// The channel list every conversion appends to, in the working directory.
@@ -25,8 +27,8 @@ struct ListFile {
 /// that runs sharing a list take turns at it. A file system that has no
 /// locks is used without one. The lock never keeps a player from reading
 /// the list. Never blocks on the open itself (a FIFO without a reader cannot
-/// be opened). Returns 0, or -1.
-int open_list(ListFile& file);
+/// be opened). Returns no failure, or Step::kOpenList with the system's code.
+Failure open_list(ListFile& file);
 
 /// What must go before a save's first records so that they start a line of
 /// their own, read under the lock from the list's last byte: nothing when
@@ -57,32 +59,42 @@ class EndingHeld {
   unsigned held_ = 0;  // POSIX: the signals this one blocked, one bit each
 };
 
+/// What append did: how many bytes it wrote, the list's length right after
+/// them, and why it stopped short (the system's code; 0 where a write took
+/// nothing and gave no reason).
+struct Appended {
+  std::size_t written = 0;
+  std::uint64_t end = 0;
+  int code = 0;
+};
+
 /// Appends `size` bytes at the list's end, in as many writes as it takes (a
 /// system writes at most so many bytes a call). Stops at the first write
-/// that fails or takes nothing (a full disk). Returns the count written, and
-/// sets `end` to the list's length right after those bytes.
-std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end);
+/// that fails or takes nothing (a full disk).
+Appended append(ListFile file, const char* bytes, std::size_t size);
 
 /// Cuts the list back to `length` bytes, but only while it still ends at
 /// `end`: under the lock no other run appends, and where there is no lock
 /// this keeps bytes another run appended since from being touched. Returns
-/// 0 when the list was cut, else -1.
-int cut_back(ListFile file, std::uint64_t length, std::uint64_t end);
+/// whether the list was cut: it is a mending after a failed write, whose
+/// failure is the one to report.
+bool cut_back(ListFile file, std::uint64_t length, std::uint64_t end);
 
 /// Puts what was written to the list on stable storage, so that a power
-/// loss or a pulled stick right after the run does not lose it. Returns 0,
-/// also when the list is no file (a pipe, a device) and nothing can be
-/// flushed; -1 when the storage reports that the flush failed.
-int flush_list(ListFile file);
+/// loss or a pulled stick right after the run does not lose it. Returns no
+/// failure, also when the list is no file (a pipe, a device) and nothing can
+/// be flushed; Step::kFlushList when the storage reports that the flush failed.
+Failure flush_list(ListFile file);
 
 /// Puts the working folder's entries on stable storage, the list's name
 /// among them, where the system keeps them apart from the list's data.
-/// Returns 0, also when the folder cannot be opened to be flushed; -1 when
-/// the storage reports that the flush failed.
-int flush_folder();
+/// Returns no failure, also when the folder cannot be opened to be flushed;
+/// Step::kFlushFolder when the storage reports that the flush failed.
+Failure flush_folder();
 
-/// Lets go of the list's lock, if held, and closes the list. Returns 0, or
-/// -1 when closing reports a failure (data that could not be stored).
-int close_list(ListFile file);
+/// Lets go of the list's lock, if held, and closes the list. Returns no
+/// failure, or Step::kCloseList when closing reports one (data that could
+/// not be stored).
+Failure close_list(ListFile file);
 
 }  // namespace m3u2lst::list_file

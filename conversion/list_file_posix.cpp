@@ -20,17 +20,15 @@ namespace {
 /// a signal is made again; a failure is not, as a second call may report
 /// success for data the first one failed to store. Returns 0 when flushed,
 /// or when `fd` is no file (EINVAL, ENOTSUP: a pipe, a device) and there is
-/// nothing to flush; -1 on EIO, ENOSPC, EDQUOT and the like.
+/// nothing to flush; else the errno of the failure (EIO, ENOSPC, EDQUOT...).
 int flush_fd(int fd, bool metadata) {
   int result;
   do {
     // fdatasync: the data and the length it grew to; the times can wait.
     result = metadata ? fsync(fd) : fdatasync(fd);
   } while (result != 0 && errno == EINTR);
-  if (result == 0 || errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) {
-    return 0;
-  }
-  return -1;
+  const int code = result == 0 ? 0 : errno;
+  return code == EINVAL || code == ENOTSUP || code == EOPNOTSUPP ? 0 : code;
 }
 
 /// Takes the exclusive lock on the open file description behind `fd`,
@@ -54,7 +52,7 @@ constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
 
 }  // namespace
 
-int open_list(ListFile& file) {
+Failure open_list(ListFile& file) {
   // O_APPEND: each write goes to the end of the list, whoever else appends.
   // O_NONBLOCK only for the open itself, so a FIFO cannot make it wait. A
   // list that is a file is opened for reading too, so that its last byte
@@ -74,16 +72,17 @@ int open_list(ListFile& file) {
     fd = open(kChannelListName, O_WRONLY | kFlags, 0666);
   }
   if (fd < 0) {
-    return -1;
+    return {Step::kOpenList, errno};
   }
   int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const Failure failure{Step::kOpenList, errno};
     close(fd);
-    return -1;
+    return failure;
   }
   file.handle = fd;
   file.locked = lock_fd(fd);
-  return 0;
+  return {};
 }
 
 std::string_view line_end_needed(ListFile file) {
@@ -135,60 +134,63 @@ EndingHeld::~EndingHeld() {
   sigprocmask(SIG_UNBLOCK, &held, nullptr);
 }
 
-std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
+Appended append(ListFile file, const char* bytes, std::size_t size) {
   auto fd = static_cast<int>(file.handle);
-  std::size_t written = 0;
-  while (written < size) {
-    ssize_t n = write(fd, bytes + written, std::min(size - written, kMostPerWrite));
+  Appended appended;
+  while (appended.written < size) {
+    ssize_t n =
+        write(fd, bytes + appended.written, std::min(size - appended.written, kMostPerWrite));
     if (n < 0 && errno == EINTR) {
       continue;
     }
     if (n <= 0) {
-      break;  // the disk is full, the file too large, the reader gone...
+      appended.code = n < 0 ? errno : 0;  // the disk is full, the reader gone...
+      break;
     }
     // A short write is made up by the next one, which fails if the disk is full.
-    written += static_cast<std::size_t>(n);
+    appended.written += static_cast<std::size_t>(n);
   }
   // With O_APPEND the file position is now the end of what this run added.
   off_t position = lseek(fd, 0, SEEK_CUR);
-  end = position < 0 ? 0 : static_cast<std::uint64_t>(position);
-  return written;
+  appended.end = position < 0 ? 0 : static_cast<std::uint64_t>(position);
+  return appended;
 }
 
-int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
+bool cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
   auto fd = static_cast<int>(file.handle);
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<std::uint64_t>(info.st_size) != end || length > end) {
-    return -1;
+    return false;
   }
-  return ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : -1;
+  return ftruncate(fd, static_cast<off_t>(length)) == 0;
 }
 
-int flush_list(ListFile file) {
-  return flush_fd(static_cast<int>(file.handle), false);
+Failure flush_list(ListFile file) {
+  const int code = flush_fd(static_cast<int>(file.handle), false);
+  return code == 0 ? Failure{} : Failure{Step::kFlushList, code};
 }
 
-int flush_folder() {
+Failure flush_folder() {
   // A file's name lives in its folder, which is flushed on its own. A folder
   // that cannot be opened for reading cannot be flushed either.
   int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) {
-    return 0;
+    return {};
   }
-  int result = flush_fd(folder, true);
+  const int code = flush_fd(folder, true);
   close(folder);
-  return result;
+  return code == 0 ? Failure{} : Failure{Step::kFlushFolder, code};
 }
 
-int close_list(ListFile file) {
+Failure close_list(ListFile file) {
   auto fd = static_cast<int>(file.handle);
   // Closing would let go of the lock too; letting go first keeps a close that
   // fails and leaves the file open from holding it for the rest of the run.
   if (file.locked) {
     flock(fd, LOCK_UN);
   }
-  return close(fd) == 0 ? 0 : -1;
+  return close(fd) == 0 ? Failure{} : Failure{Step::kCloseList, errno};
 }
 
 }  // namespace m3u2lst::list_file

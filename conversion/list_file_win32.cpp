@@ -50,7 +50,7 @@ bool lock_list(HANDLE handle) {
 
 }  // namespace
 
-int open_list(ListFile& file) {
+Failure open_list(ListFile& file) {
   // Append access without FILE_WRITE_DATA: the system puts every write at
   // the end of the list, whoever else appends. LockFileEx needs read or
   // write access to the data as well: read access it is, which keeps the
@@ -61,11 +61,11 @@ int open_list(ListFile& file) {
       kListName, FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return -1;
+    return {Step::kOpenList, static_cast<int>(GetLastError())};
   }
   file.handle = reinterpret_cast<std::intptr_t>(handle);
   file.locked = GetFileType(handle) == FILE_TYPE_DISK && lock_list(handle);
-  return 0;
+  return {};
 }
 
 std::string_view line_end_needed(ListFile file) {
@@ -113,67 +113,78 @@ EndingHeld::~EndingHeld() {
   ReleaseSRWLockExclusive(&writing);
 }
 
-std::size_t append(ListFile file, const char* bytes, std::size_t size, std::uint64_t& end) {
+Appended append(ListFile file, const char* bytes, std::size_t size) {
   constexpr std::size_t kMostPerWrite = std::size_t{1} << 30;
-  std::size_t written = 0;
-  while (written < size) {
+  Appended appended;
+  while (appended.written < size) {
     DWORD n = 0;
-    const auto want = static_cast<DWORD>(std::min(size - written, kMostPerWrite));
-    if (!WriteFile(as_handle(file), bytes + written, want, &n, nullptr) || n == 0) {
-      break;  // the disk is full, the reader gone...
+    const auto want = static_cast<DWORD>(std::min(size - appended.written, kMostPerWrite));
+    if (!WriteFile(as_handle(file), bytes + appended.written, want, &n, nullptr)) {
+      appended.code = static_cast<int>(GetLastError());  // the disk is full, the reader gone...
+      break;
+    }
+    if (n == 0) {
+      break;
     }
     // A short write is made up by the next one, which fails if the disk is full.
-    written += n;
+    appended.written += n;
   }
   LARGE_INTEGER length;
-  end = GetFileSizeEx(as_handle(file), &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
-  return written;
+  appended.end =
+      GetFileSizeEx(as_handle(file), &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
+  return appended;
 }
 
-int cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
+bool cut_back(ListFile file, std::uint64_t length, std::uint64_t end) {
   LARGE_INTEGER now;
   if (!GetFileSizeEx(as_handle(file), &now) || static_cast<std::uint64_t>(now.QuadPart) != end ||
       length > end || GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
-    return -1;
+    return false;
   }
   // Append access cannot shorten a file: cut through a second handle to the
   // same file, which needs no path, so neither the working folder's script
   // nor its length can keep the cut from happening.
   HANDLE writer = ReOpenFile(as_handle(file), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
   if (writer == INVALID_HANDLE_VALUE) {
-    return -1;
+    return false;
   }
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(length);
   bool cut = SetFilePointerEx(writer, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer);
   CloseHandle(writer);
-  return cut ? 0 : -1;
+  return cut;
 }
 
-int flush_list(ListFile file) {
+Failure flush_list(ListFile file) {
   // Only a file on disk holds data to flush; flushing a pipe would wait for
   // its reader. FlushFileBuffers is documented to need GENERIC_WRITE, but the
   // system takes append access too: either right allows a flush.
   if (GetFileType(as_handle(file)) != FILE_TYPE_DISK) {
-    return 0;
+    return {};
   }
-  return FlushFileBuffers(as_handle(file)) ? 0 : -1;
+  if (!FlushFileBuffers(as_handle(file))) {
+    return {Step::kFlushList, static_cast<int>(GetLastError())};
+  }
+  return {};
 }
 
-int flush_folder() {
+Failure flush_folder() {
   // Flushing the list also stores its entry in the folder (NTFS through its
   // log, FAT because the entry holds the file's length): nothing to do.
-  return 0;
+  return {};
 }
 
-int close_list(ListFile file) {
+Failure close_list(ListFile file) {
   // Closing would let go of the lock too; letting go first keeps a close that
   // fails from holding it for the rest of the run.
   if (file.locked) {
     OVERLAPPED at = lock_place();
     UnlockFileEx(as_handle(file), 0, 1, 0, &at);
   }
-  return CloseHandle(as_handle(file)) ? 0 : -1;
+  if (!CloseHandle(as_handle(file))) {
+    return {Step::kCloseList, static_cast<int>(GetLastError())};
+  }
+  return {};
 }
 
 }  // namespace m3u2lst::list_file

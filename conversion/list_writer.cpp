@@ -1,6 +1,5 @@
 // Appending a playlist's records to the channel list file.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -28,26 +27,27 @@ std::size_t whole_records_length(std::string_view written) {
 /// the list needed before them. When the write stops short (a full disk),
 /// the torn record it leaves at the end of the list is cut off, so the list
 /// ends at the last whole record written, or at that line end. Signals that
-/// end the program wait until both are done. Returns 0, or -1.
-int write_chunk(list_file::ListFile list, std::string_view chunk, std::size_t line_end) {
+/// end the program wait until both are done.
+Failure write_chunk(list_file::ListFile list, std::string_view chunk, std::size_t line_end) {
   const list_file::EndingHeld ending_held;
-  std::uint64_t end = 0;
-  std::size_t written = list_file::append(list, chunk.data(), chunk.size(), end);
-  if (written == chunk.size()) {
-    return 0;
+  const list_file::Appended appended = list_file::append(list, chunk.data(), chunk.size());
+  if (appended.written == chunk.size()) {
+    return {};
   }
+  const std::size_t written = appended.written;
   const std::size_t whole =
       written < line_end ? 0 : std::max(line_end, whole_records_length(chunk.substr(0, written)));
   const std::size_t torn = written - whole;
-  if (torn > 0 && end >= torn) {
-    list_file::cut_back(list, end - torn, end);
+  if (torn > 0 && appended.end >= torn) {
+    list_file::cut_back(list, appended.end - torn, appended.end);
   }
-  return -1;
+  return {Step::kWriteList, appended.code};
 }
 
 /// Appends the records `scanner` finds to `list`, the first of them after
-/// `line_end`, in the same write. Returns 0, or -1 when a write fails.
-int write_records(PlaylistScanner& scanner, list_file::ListFile list, std::string_view line_end) {
+/// `line_end`, in the same write. Stops at the first write that fails.
+Failure write_records(PlaylistScanner& scanner, list_file::ListFile list,
+                      std::string_view line_end) {
   RecordChunk chunk;
   chunk.reserve(kChunkBytes + 4096);
   bool more = true;
@@ -58,61 +58,42 @@ int write_records(PlaylistScanner& scanner, list_file::ListFile list, std::strin
     }
     more = scanner.fill(chunk, kChunkBytes);
     if (chunk.size() > line_end.size()) {
-      if (write_chunk(list, chunk.records(), line_end.size()) != 0) {
-        return -1;
+      if (const Failure failure = write_chunk(list, chunk.records(), line_end.size())) {
+        return failure;
       }
       line_end = {};  // written with the first records
       chunk.clear();
     }
   }
-  return 0;
+  return {};
 }
 
 }  // namespace
 
-int convert_playlist(const char* text) {
-  return convert_playlist(text, std::strlen(text));
-}
-
-int convert_playlist(const char* text, std::size_t length) {
-  ListSession session;
-  return convert_playlist(text, length, session);
-}
-
-int convert_playlist(const char* text, std::size_t length, ListSession& session) {
+Failure convert_playlist(std::string_view file, ListSession& session) {
   list_file::ListFile list;
-  if (list_file::open_list(list) != 0) {
-    if (session.print != nullptr) {
-      session.print(kListCannotOpenMessage);
-    } else {
-      std::fputs(kListCannotOpenMessage, stdout);
-    }
-    return -1;
+  if (const Failure failure = list_file::open_list(list)) {
+    return failure;
   }
-  int result;
+  Failure result;
   try {
-    PlaylistScanner scanner(std::string_view(text, length));
+    PlaylistScanner scanner(file);
     result = write_records(scanner, list, list_file::line_end_needed(list));
   } catch (const std::bad_alloc&) {
-    result = -1;
+    result = {Step::kListMemory, 0};
   }
   // A save counts only once the list, and the list's name in its folder, are
   // on stable storage. What a failed write left in the list is flushed too.
   // The folder is flushed after the list, at the first save of the run whose
   // list flush succeeds, and at each later one until a folder flush has.
-  if (list_file::flush_list(list) != 0) {
-    result = -1;
-  } else if (!session.folder_flushed) {
-    if (list_file::flush_folder() == 0) {
-      session.folder_flushed = true;
-    } else {
-      result = -1;
-    }
+  // The first failure is the one reported.
+  Failure flushed = list_file::flush_list(list);
+  if (!flushed && !session.folder_flushed) {
+    flushed = list_file::flush_folder();
+    session.folder_flushed = !flushed;
   }
-  if (list_file::close_list(list) != 0) {
-    result = -1;
-  }
-  return result;
+  const Failure closed = list_file::close_list(list);
+  return result ? result : flushed ? flushed : closed;
 }
 
 }  // namespace m3u2lst

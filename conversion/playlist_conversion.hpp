@@ -30,13 +30,11 @@
 #include <string>
 #include <string_view>
 
+#include "failure.hpp"
 #include "record_chunk.hpp"
 #include "scan_state.hpp"
 
 namespace m3u2lst {
-
-/// The message printed on standard output when the channel list cannot be opened.
-inline constexpr char kListCannotOpenMessage[] = "The SaveFile cannot opened\n";
 
 /// A way to scan an M3U text, for one instruction set (kernels.hpp); every
 /// kernel gives the same records.
@@ -76,32 +74,24 @@ class PlaylistScanner {
 };
 
 /// What the saves of one run share: whether the working folder, which holds
-/// the list's name, has been flushed to stable storage; and the way the
-/// run's console lines are printed, if not on standard output through stdio.
+/// the list's name, has been flushed to stable storage.
 struct ListSession {
   bool folder_flushed = false;
-  void (*print)(std::string_view text) noexcept = nullptr;
 };
 
-/// Converts the zero-terminated playlist `text` (read only; the caller owns it)
+/// Converts the playlist `file` (its bytes, read only; see PlaylistScanner)
 /// and appends its records to "iptv.lst" in the working directory, which it
 /// opens for appending in binary mode (creating it when absent), holds the
 /// lock of while it writes and flushes, and closes before returning. Records
 /// are written whole, many at a time; a write that stops short (a full disk)
 /// has the torn record it left at the end cut off. Before closing, the list
 /// is flushed to stable storage, and then so is the working folder, unless an
-/// earlier save of `session` flushed it.
-/// Returns 0 when every record was written and is on stable storage, and the
-/// list closed cleanly. Returns -1 after printing "The SaveFile cannot
-/// opened\n" (through `session.print`) when the list cannot be opened, and -1 (with
-/// no message) when a write, a flush or the close fails or memory runs out.
-int convert_playlist(const char* text, std::size_t length, ListSession& session);
-
-/// convert_playlist as the only save of its session: `text` holds `length`
-/// bytes and ends at the first zero byte among them, if any.
-int convert_playlist(const char* text, std::size_t length);
-
-/// The same for a zero-terminated `text`.
-int convert_playlist(const char* text);
+/// earlier save of `session` flushed it. Prints nothing.
+/// Returns no failure when every record was written and is on stable
+/// storage, and the list closed cleanly; Step::kOpenList when the list
+/// cannot be opened (nothing was written); else the first step that failed
+/// (a write, a flush, the close, or memory for the records), with the
+/// system's code.
+Failure convert_playlist(std::string_view file, ListSession& session);
 
 }  // namespace m3u2lst

@@ -19,9 +19,12 @@ bool is_playlist_name(std::string_view name) {
 
 int scan_channel_folder(std::vector<std::string>& table) {
   std::vector<std::string> names;
-  const int listed = platform::list_channel_folder(names);
-  if (listed < 0) {
+  const Failure listed = platform::list_channel_folder(names);
+  if (names.empty()) {
     platform::print(kNoMatchingFileLine);
+    if (listed) {
+      print_cause(cause_line(listed));
+    }
     return -1;
   }
   // The search's first entry is the folder itself (".") and is not examined.
@@ -34,7 +37,12 @@ int scan_channel_folder(std::vector<std::string>& table) {
       print_line(kNotNeededLine, name);
     }
   }
-  return listed;
+  if (listed) {
+    // Broken off on the way: what it listed is processed all the same.
+    print_cause(cause_line(listed));
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace m3u2lst

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "conversion/failure.hpp"
+
 namespace m3u2lst::platform {
 
 /// The channel folder as listed paths begin: the folder name `iptv channel`
@@ -15,11 +17,13 @@ extern const char* const kChannelFolderPrefix;
 /// starting with the entry that search yields first (the folder's own ".").
 /// Names are UTF-8 on Windows, and bytes as the file system holds them on
 /// POSIX, where the order is that of a folder on NTFS.
-/// Returns 0 with `names` filled; -1 when the search cannot start (the folder
-/// is missing, is not a folder, or cannot be read) or, on POSIX, where the
-/// whole listing is read before any name is used, when it fails on the way;
-/// 1 when the search failed on the way on Windows, with `names` holding the
-/// entries it yielded before.
-int list_channel_folder(std::vector<std::string>& names);
+/// Returns no failure with `names` filled. When the search cannot start,
+/// `names` is empty and the failure is Step::kNoFolder where the folder is
+/// missing, else Step::kListFolder with the system's code (not a folder,
+/// cannot be read). So it is too, on POSIX, where the whole listing is read
+/// before any name is used, when the listing fails on the way. On Windows a
+/// search that fails on the way gives Step::kListFolder with `names`
+/// holding the entries it yielded before.
+Failure list_channel_folder(std::vector<std::string>& names);
 
 }  // namespace m3u2lst::platform

@@ -12,10 +12,11 @@ namespace m3u2lst::platform {
 
 const char* const kChannelFolderPrefix = "./iptv channel/";
 
-int list_channel_folder(std::vector<std::string>& names) {
+Failure list_channel_folder(std::vector<std::string>& names) {
+  names.clear();
   DIR* folder = opendir(kChannelFolderPrefix);
   if (folder == nullptr) {
-    return -1;
+    return {errno == ENOENT ? Step::kNoFolder : Step::kListFolder, errno};
   }
   std::vector<std::string> entries;
   for (;;) {
@@ -24,8 +25,9 @@ int list_channel_folder(std::vector<std::string>& names) {
     const dirent* entry = readdir(folder);
     if (entry == nullptr) {
       if (errno != 0) {
+        const Failure failure{Step::kListFolder, errno};
         closedir(folder);
-        return -1;
+        return failure;
       }
       break;
     }
@@ -40,13 +42,12 @@ int list_channel_folder(std::vector<std::string>& names) {
   std::sort(entries.begin(), entries.end(),
             [](const std::string& x, const std::string& y) { return ntfs_listed_before(x, y); });
   // Like a Windows search, the folder's own entry comes first and its parent second.
-  names.clear();
   names.reserve(entries.size() + 2);
   names.emplace_back(".");
   names.emplace_back("..");
   names.insert(names.end(), std::make_move_iterator(entries.begin()),
                std::make_move_iterator(entries.end()));
-  return 0;
+  return {};
 }
 
 }  // namespace m3u2lst::platform

@@ -13,21 +13,23 @@ const char* const kChannelFolderPrefix = ".\\iptv channel\\";
 // and are UTF-8 inside the program: a name in any script is listed, opened
 // and printed as it is, whatever the system's ANSI code page.
 
-int list_channel_folder(std::vector<std::string>& names) {
+Failure list_channel_folder(std::vector<std::string>& names) {
+  names.clear();
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(L".\\iptv channel\\*", &found);
   if (search == INVALID_HANDLE_VALUE) {
-    return -1;
+    const auto code = static_cast<int>(GetLastError());
+    const bool missing = code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND;
+    return {missing ? Step::kNoFolder : Step::kListFolder, code};
   }
-  names.clear();
   do {
     names.push_back(utf8_from_utf16(std::wstring_view(found.cFileName)));
   } while (FindNextFileW(search, &found));
   // The search ends with ERROR_NO_MORE_FILES; anything else (a disk or
   // network error) broke it off, and the entries after are unknown.
-  const bool whole = GetLastError() == ERROR_NO_MORE_FILES;
+  const auto code = static_cast<int>(GetLastError());
   FindClose(search);
-  return whole ? 0 : 1;
+  return code == ERROR_NO_MORE_FILES ? Failure{} : Failure{Step::kListFolder, code};
 }
 
 }  // namespace m3u2lst::platform

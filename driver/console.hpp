@@ -25,6 +25,12 @@ void print(std::string_view text) noexcept;
 /// Writes `text` to standard error, as print does to standard output.
 void print_error(std::string_view text) noexcept;
 
+/// The system's own words for the failure `code` of a platform call (errno
+/// on POSIX, strerror's text; GetLastError() on Windows, FormatMessageW's
+/// text in UTF-8), without a line end. Never fails: a code the system has
+/// no text for is given as its number.
+std::string system_reason(int code);
+
 /// Makes the console show the program's output, which is UTF-8, for the rest
 /// of the run, and leaves it as it found it however the program ends. Output
 /// to a file or a pipe is left as it is: it receives the UTF-8 bytes. On

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <system_error>
 
 #include "console.hpp"
 
@@ -26,6 +27,10 @@ void print(std::string_view text) noexcept {
 
 void print_error(std::string_view text) noexcept {
   std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::string system_reason(int code) {
+  return std::generic_category().message(code);
 }
 
 void use_utf8_console() {}

@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "console.hpp"
+#include "utf16.hpp"
 
 namespace m3u2lst::platform {
 
@@ -85,6 +87,22 @@ void print(std::string_view text) noexcept {
 
 void print_error(std::string_view text) noexcept {
   print_to(STD_ERROR_HANDLE, stderr, text);
+}
+
+std::string system_reason(int code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring_view reason(text, text != nullptr ? length : 0);
+  // The system's text ends its line, and sometimes adds a blank.
+  while (!reason.empty() &&
+         (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' ')) {
+    reason.remove_suffix(1);
+  }
+  std::string utf8 = reason.empty() ? "error " + std::to_string(code) : utf8_from_utf16(reason);
+  LocalFree(text);
+  return utf8;
 }
 
 void use_utf8_console() {

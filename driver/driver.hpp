@@ -23,8 +23,8 @@ bool is_playlist_name(std::string_view name);
 /// in search order. The search's first entry is left unexamined; every other
 /// one prints "name=%s" or "Not need analysis %s file!". Returns 0; 1 when
 /// the search broke off on the way (Windows), after examining what it listed
-/// before; -1 after printing "Find no matching file!" when the folder cannot
-/// be listed.
+/// before and printing its cause; -1 after printing "Find no matching file!"
+/// and the cause when the folder cannot be listed.
 int scan_channel_folder(std::vector<std::string>& table);
 
 /// Frees a playlist buffer's memory.
@@ -38,31 +38,31 @@ struct PlaylistMemoryDeleter {
 /// A playlist read whole, followed by one zero byte.
 struct PlaylistBuffer {
   std::unique_ptr<const char[], PlaylistMemoryDeleter> text;
-  std::size_t length = 0;  // the file's measured length; text holds length + 1 bytes
+  std::uint64_t length = 0;  // the file's measured length; text holds length + 1 bytes
 };
-
-enum LoadResult { kLoaded = 0, kCannotOpen = -1, kNoMemory = -2, kReadFailed = -3 };
 
 /// Reads the file at `path` into `buffer`: its measured length of bytes and a
 /// zero after them. Bytes the file no longer has when read stay zero. Returns
-/// kLoaded, kCannotOpen (missing, unreadable, or not a regular file),
-/// kNoMemory (the buffer cannot be allocated) or kReadFailed (a read of the
-/// file failed: a disk error).
-LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer);
+/// no failure; Step::kOpenPlaylist or Step::kNotAFile when it cannot be
+/// opened (missing, unreadable, or not a regular file); Step::kPlaylistMemory
+/// when the buffer cannot be had (`buffer.length` then says how large the
+/// file is); Step::kReadPlaylist when a read of the file failed (a disk error).
+Failure load_playlist(const std::string& path, PlaylistBuffer& buffer);
 
 /// The second half of load_playlist: brings the open `file`, measured at
 /// `length` bytes, into `buffer` and closes it. The buffer holds exactly
 /// `length` bytes and a zero whether the file has since grown (the excess is
-/// not taken) or shrunk (the missing bytes read as zero). Returns kLoaded,
-/// kNoMemory or kReadFailed.
-LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
-                                  PlaylistBuffer& buffer);
+/// not taken) or shrunk (the missing bytes read as zero). Fails as
+/// load_playlist does once the file is open.
+Failure read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
+                               PlaylistBuffer& buffer);
 
 /// Loads and converts each listed playlist in order, printing its outcome: a
 /// file that cannot be read whole, or not saved, draws "Save %s failure!".
 /// Stops at a file that cannot be opened ("Open %s failure!") or at a buffer
-/// that cannot be allocated (silently). Returns 0 when every file was read
-/// whole, converted and saved, else 1.
+/// that cannot be allocated (no line on standard output). Each failure's
+/// cause follows on standard error. Returns 0 when every file was read whole,
+/// converted and saved, else 1.
 int process_playlists(const std::vector<std::string>& table);
 
 /// The whole run up to the closing prompt: scan, then process. Returns the exit

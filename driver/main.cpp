@@ -2,7 +2,10 @@
 // appended to "iptv.lst", reports each step, and waits for a key so that a
 // console window opened for it stays readable. --help and --version answer
 // without touching a file.
+#include <cerrno>
 #include <cstdio>
+#include <string>
+#include <system_error>
 
 #include "command_line.hpp"
 #include "console.hpp"
@@ -17,9 +20,19 @@ const char kM3u2lstVersion[] = "m3u2lst version " M3U2LST_VERSION;
 namespace {
 
 /// 1 when standard output could not be written whole (a full disk, a closed
-/// pipe), a failure of the run as with other command-line tools; else `status`.
+/// pipe), a failure of the run as with other command-line tools, said on
+/// standard error; else `status`.
 int with_output_written(int status) {
-  return std::fflush(stdout) != 0 || std::ferror(stdout) != 0 ? 1 : status;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int code = errno;
+  if (flushed && std::ferror(stdout) == 0) {
+    return status;
+  }
+  // The C library's own code, on every platform.
+  m3u2lst::platform::print_error(
+      "m3u2lst: standard output: cannot write" +
+      (flushed ? std::string() : ": " + std::generic_category().message(code)) + "\n");
+  return 1;
 }
 
 }  // namespace

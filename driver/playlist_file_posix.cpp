@@ -17,20 +17,28 @@
 
 namespace m3u2lst::platform {
 
-int open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length) {
+Failure open_playlist_file(const char* path, PlaylistFile& file, std::uint64_t& length) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer; it is then refused below.
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    return -1;
+    return {Step::kOpenPlaylist, errno};
   }
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+  Failure failure;
+  if (fstat(fd, &info) != 0) {
+    failure = {Step::kOpenPlaylist, errno};
+  } else if (S_ISDIR(info.st_mode)) {
+    failure = {Step::kOpenPlaylist, EISDIR};
+  } else if (!S_ISREG(info.st_mode) || info.st_size < 0) {
+    failure = {Step::kNotAFile, 0};
+  }
+  if (failure) {
     close(fd);
-    return -1;
+    return failure;
   }
   file.handle = fd;
   length = static_cast<std::uint64_t>(info.st_size);
-  return 0;
+  return {};
 }
 
 void close_playlist_file(PlaylistFile file) {
@@ -44,9 +52,10 @@ namespace {
 constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 
 /// Reads up to `length` bytes from `offset` of `fd` into `into`, fewer when
-/// the file ends sooner, and zeroes what the file no longer has. Returns
-/// false when a read fails (a disk error): the file was not read whole.
-bool read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
+/// the file ends sooner, and zeroes what the file no longer has. Returns 0,
+/// or the errno of a read that failed (a disk error): the file was not read
+/// whole.
+int read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
   constexpr std::size_t kMostPerRead = std::size_t{1} << 30;
   std::size_t got = 0;
   while (got < length) {
@@ -56,7 +65,7 @@ bool read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
       continue;
     }
     if (n < 0) {
-      return false;
+      return errno;
     }
     if (n == 0) {
       break;  // the file got shorter since it was measured
@@ -64,7 +73,7 @@ bool read_at(int fd, char* into, std::size_t length, std::uint64_t offset) {
     got += static_cast<std::size_t>(n);
   }
   std::memset(into + got, 0, length - got);
-  return true;
+  return 0;
 }
 
 // The file-backed pages of the playlist mapping in use, and a descriptor of
@@ -125,10 +134,11 @@ std::size_t mapping_size(std::size_t length, std::size_t page) {
 }
 
 /// Maps the playlist: no copy, no zeroing, and no buffer the system must
-/// find memory for. Returns null when no address space is to be had, or
-/// with `read_failed` set when a read of the file failed.
-char* map_playlist(int fd, std::size_t length, bool& read_failed) {
+/// find memory for. Returns null with `failure` set when no address space
+/// is to be had or a read of the file failed.
+char* map_playlist(int fd, std::size_t length, Failure& failure) {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  failure = {Step::kPlaylistMemory, 0};
   if (length > std::numeric_limits<std::size_t>::max() / 2) {
     return nullptr;  // more than any address space holds
   }
@@ -142,12 +152,13 @@ char* map_playlist(int fd, std::size_t length, bool& read_failed) {
   auto* region = static_cast<char*>(reserved);
   // The last bytes are read into the program's own page, so the zero after
   // them stays zero even when the file grows since it was measured.
-  if (!read_at(fd, region + whole, length - whole, whole)) {
+  if (const int code = read_at(fd, region + whole, length - whole, whole); code != 0) {
     munmap(region, size);
-    read_failed = true;
+    failure = {Step::kReadPlaylist, code};
     return nullptr;
   }
   mprotect(region + whole, page, PROT_READ);
+  failure = {};
   if (whole == 0) {
     return region;
   }
@@ -175,11 +186,12 @@ char* map_playlist(int fd, std::size_t length, bool& read_failed) {
   if (mmap(region, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
       MAP_FAILED) {
     munmap(region, size);
+    failure = {Step::kPlaylistMemory, 0};
     return nullptr;
   }
-  if (!read_at(fd, region, whole, 0)) {
+  if (const int code = read_at(fd, region, whole, 0); code != 0) {
     munmap(region, size);
-    read_failed = true;
+    failure = {Step::kReadPlaylist, code};
     return nullptr;
   }
   mprotect(region, whole, PROT_READ);
@@ -188,28 +200,29 @@ char* map_playlist(int fd, std::size_t length, bool& read_failed) {
 
 }  // namespace
 
-const char* load_playlist_memory(PlaylistFile file, std::size_t length,
-                                 bool& read_failed) noexcept {
+const char* load_playlist_memory(PlaylistFile file, std::size_t length, Failure& failure) noexcept {
   auto fd = static_cast<int>(file.handle);
-  read_failed = false;
+  failure = {};
   if (length >= kMappedFrom) {
-    return map_playlist(fd, length, read_failed);
+    return map_playlist(fd, length, failure);
   }
   auto* text = static_cast<char*>(std::malloc(length + 1));
   if (text == nullptr) {
+    failure = {Step::kPlaylistMemory, 0};
     return nullptr;
   }
-  if (!read_at(fd, text, length, 0)) {
+  if (const int code = read_at(fd, text, length, 0); code != 0) {
     std::free(text);
-    read_failed = true;
+    failure = {Step::kReadPlaylist, code};
     return nullptr;
   }
   text[length] = '\0';
   return text;
 }
 
-bool playlist_memory_lost(const char* memory) noexcept {
-  return memory != nullptr && memory == mapped_begin.load() && mapped_lost.load();
+Failure playlist_memory_lost(const char* memory) noexcept {
+  const bool lost = memory != nullptr && memory == mapped_begin.load() && mapped_lost.load();
+  return lost ? Failure{Step::kReadPlaylist, EIO} : Failure{};
 }
 
 void free_playlist_memory(const char* memory, std::size_t length) noexcept {

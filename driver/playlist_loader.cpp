@@ -6,32 +6,32 @@
 
 namespace m3u2lst {
 
-LoadResult load_playlist(const std::string& path, PlaylistBuffer& buffer) {
+Failure load_playlist(const std::string& path, PlaylistBuffer& buffer) {
   platform::PlaylistFile file;
   std::uint64_t length = 0;
-  if (platform::open_playlist_file(path.c_str(), file, length) != 0) {
-    return kCannotOpen;
+  if (const Failure failure = platform::open_playlist_file(path.c_str(), file, length)) {
+    return failure;
   }
   return read_measured_playlist(file, length, buffer);
 }
 
-LoadResult read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
-                                  PlaylistBuffer& buffer) {
+Failure read_measured_playlist(platform::PlaylistFile file, std::uint64_t length,
+                               PlaylistBuffer& buffer) {
+  buffer.length = length;
   if (length >= std::numeric_limits<std::size_t>::max()) {
     platform::close_playlist_file(file);
-    return kNoMemory;
+    return {Step::kPlaylistMemory, 0};
   }
   auto size = static_cast<std::size_t>(length);
-  bool read_failed = false;
+  Failure failure;
   std::unique_ptr<const char[], PlaylistMemoryDeleter> text(
-      platform::load_playlist_memory(file, size, read_failed), PlaylistMemoryDeleter{size});
+      platform::load_playlist_memory(file, size, failure), PlaylistMemoryDeleter{size});
   platform::close_playlist_file(file);
   if (!text) {
-    return read_failed ? kReadFailed : kNoMemory;
+    return failure;
   }
-  buffer.length = size;
   buffer.text = std::move(text);
-  return kLoaded;
+  return {};
 }
 
 }  // namespace m3u2lst

@@ -11,23 +11,34 @@ namespace m3u2lst {
 int process_playlists(const std::vector<std::string>& table) {
   int status = 0;
   ListSession session;
-  session.print = platform::print;
   for (const std::string& path : table) {
     PlaylistBuffer buffer;
-    LoadResult loaded = load_playlist(path, buffer);
-    if (loaded == kCannotOpen) {
+    Failure failure = load_playlist(path, buffer);
+    if (failure.step == Step::kOpenPlaylist || failure.step == Step::kNotAFile) {
       print_line(kOpenFailureLine, path);
+      print_cause(cause_line(failure, path));
       return 1;
     }
-    if (loaded == kNoMemory) {
+    if (failure.step == Step::kPlaylistMemory) {
+      print_cause(cause_line(failure, path, buffer.length));
       return 1;
     }
     // A file not read whole is not saved whole, whatever its records did.
-    bool saved = loaded == kLoaded &&
-                 convert_playlist(buffer.text.get(), buffer.length, session) == 0 &&
-                 !platform::playlist_memory_lost(buffer.text.get());
-    print_line(saved ? kSaveSuccessLine : kSaveFailureLine, path);
-    if (!saved) {
+    if (!failure) {
+      const std::string_view file(buffer.text.get(), static_cast<std::size_t>(buffer.length));
+      failure = convert_playlist(file, session);
+      if (failure.step == Step::kOpenList) {
+        platform::print(kListCannotOpenLine);
+        print_cause(cause_line(failure));
+      } else if (!failure) {
+        failure = platform::playlist_memory_lost(buffer.text.get());
+      }
+    }
+    print_line(failure ? kSaveFailureLine : kSaveSuccessLine, path);
+    if (failure && failure.step != Step::kOpenList) {
+      print_cause(cause_line(failure, path));
+    }
+    if (failure) {
       status = 1;
     }
   }

@@ -22,11 +22,17 @@ namespace fs = std::filesystem;
 namespace m3u2lst {
 namespace {
 
+using testing::causes;
 using testing::kClosingLine;
 using testing::open_failed;
 using testing::run_console;
 using testing::save_failed;
 using testing::saved;
+
+/// The cause line of a save that filled the disk.
+const std::string kDiskFull =
+    "iptv.lst: cannot write: No space left on device (the list keeps what it held before this "
+    "playlist)";
 
 /// A playlist of `entries` channels with LF line ends.
 std::string playlist(int entries, const std::string& url_tail = "") {
@@ -114,6 +120,7 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
     testing::RunResult result = testing::run_program(disk);
     EXPECT_EQ(result.console,
               run_console({"a.m3u", "b.m3u"}, {saved("a.m3u"), save_failed("b.m3u")}));
+    EXPECT_EQ(result.errors, causes({kDiskFull}));
     EXPECT_EQ(result.exit_status, 1);
     const std::string list = testing::read_file(disk / "iptv.lst");
     const std::string kept = earlier + (torn ? "\n" : "") + testing::model_records(small);
@@ -144,6 +151,7 @@ TEST_F(Faults, DeviceAsTheListFailsOnlyWhenItRefusesWrites) {
     auto outcome = refuses ? save_failed : saved;
     EXPECT_EQ(result.console, run_console({"a.m3u", "b.m3u"}, {outcome("a.m3u"), outcome("b.m3u")}))
         << device;
+    EXPECT_EQ(result.errors, refuses ? causes({kDiskFull, kDiskFull}) : "") << device;
     EXPECT_EQ(result.exit_status, refuses ? 1 : 0) << device;
   }
 }
@@ -160,43 +168,67 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
     std::uint64_t sparse_b;           // b.m3u is a file of this many zero bytes, if not 0
     const char* outcomes;  // per playlist: 's' saved, 'f' failed with its records written,
                            // 'x' failed with none written; the loop stops after the last
+    const char* cause;     // the cause line of each failed playlist, and of the one the
+                           // loop stopped at, after "m3u2lst: "; "%s" stands for its path
   };
   using testing::Start;
   const Row rows[] = {
-    {"every flush fails", Start::kFlushFails, {}, false, 0, "fff"},
+    {"every flush fails",
+     Start::kFlushFails,
+     {},
+     false,
+     0,
+     "fff",
+     "iptv.lst: cannot flush to disk: Input/output error"},
     // The folder's flush works: only the list's data flush fails.
     {"the list's flush fails",
      Start::kPlain,
      {"-P", "iptv.lst", "-e", "trace=fdatasync", "-e", "inject=fdatasync:error=EIO"},
      true,
      0,
-     "fff"},
+     "fff",
+     "iptv.lst: cannot flush to disk: Input/output error"},
     // The folder is flushed at a run's first save, and at each after until once it was.
-    {"the folder's flush fails", Start::kFolderFlushFails, {}, true, 0, "fff"},
+    {"the folder's flush fails",
+     Start::kFolderFlushFails,
+     {},
+     true,
+     0,
+     "fff",
+     "iptv.lst: cannot flush its folder to disk: Input/output error"},
     // strace finds the list by its name: it is there before the run.
     {"closing the list fails",
      Start::kPlain,
      {"-P", "iptv.lst", "-e", "trace=close", "-e", "inject=close:error=EIO"},
      true,
      0,
-     "fff"},
+     "fff",
+     "iptv.lst: cannot close: Input/output error"},
     {"reading b.m3u fails",
      Start::kPlain,
      {"-P", "iptv channel/b.m3u", "-e", "trace=pread64", "-e", "inject=pread64:error=EIO"},
      false,
      0,
-     "sxs"},
+     "sxs",
+     "%s: cannot read: Input/output error"},
     {"the first read of a.m3u is interrupted",
      Start::kPlain,
      {"-P", "iptv channel/a.m3u", "-e", "trace=pread64", "-e", "inject=pread64:error=EINTR:when=1"},
      false,
      0,
-     "sss"},
+     "sss",
+     nullptr},
     // Each playlist is closed once read: more playlists than descriptors all load.
-    {"few descriptors", Start::kFewDescriptors, {}, false, 0, "ssssssssssssssssssss"},
+    {"few descriptors", Start::kFewDescriptors, {}, false, 0, "ssssssssssssssssssss", nullptr},
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Mapping b.m3u fails: the loop stops there, without a line.
-    {"little address space", Start::kLittleAddressSpace, {}, false, 256 << 20, "s"},
+    {"little address space",
+     Start::kLittleAddressSpace,
+     {},
+     false,
+     256 << 20,
+     "s",
+     "%s: not enough memory to read it (268.4 MB)"},
 #endif
   };
   std::string skipped;
@@ -239,15 +271,29 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
       console += testing::console_line(testing::listed(name));
     }
     std::string list = row.list_before ? earlier : "";
-    for (std::size_t i = 0; i < std::strlen(row.outcomes); ++i) {
-      const char outcome = row.outcomes[i];
-      console += testing::console_line(outcome == 's' ? saved(names[i]) : save_failed(names[i]));
+    std::string errors;
+    for (std::size_t i = 0; i < files; ++i) {
+      const char outcome = i < std::strlen(row.outcomes) ? row.outcomes[i] : 'x';
+      if (i < std::strlen(row.outcomes)) {
+        console += testing::console_line(outcome == 's' ? saved(names[i]) : save_failed(names[i]));
+      }
+      if (outcome != 's' && row.cause != nullptr) {
+        std::string cause = row.cause;
+        if (const std::size_t at = cause.find("%s"); at != std::string::npos) {
+          cause.replace(at, 2, testing::listed_path(names[i]));
+        }
+        errors += causes({cause});
+      }
+      if (i >= std::strlen(row.outcomes)) {
+        break;  // the loop stopped at this one
+      }
       if (outcome != 'x') {
         list += testing::model_records(playlist(3 + static_cast<int>(i)));
       }
     }
     console += testing::console_line(kClosingLine);
     EXPECT_EQ(result.console, console) << row.what;
+    EXPECT_EQ(result.errors, errors) << row.what;
     EXPECT_EQ(result.exit_status,
               std::string(row.outcomes).find_first_not_of('s') == std::string::npos &&
                       std::strlen(row.outcomes) == files
@@ -264,6 +310,9 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
        {testing::Start::kReportToFullDevice, testing::Start::kReportReaderGone}) {
     testing::RunResult result = testing::run_program(work.path(), how);
     EXPECT_EQ(result.exit_status, 1) << static_cast<int>(how);
+    EXPECT_EQ(result.errors, causes({how == testing::Start::kReportToFullDevice
+                                         ? "standard output: cannot write: No space left on device"
+                                         : "standard output: cannot write: Broken pipe"}));
     EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), testing::model_records(playlist(2)));
     fs::remove(work.path() / "iptv.lst");
   }
@@ -275,6 +324,7 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
     skipped += " the listing fails: cannot be made to happen here;";
   } else {
     EXPECT_EQ(result.console, testing::console_lines({"Find no matching file!", kClosingLine}));
+    EXPECT_EQ(result.errors, causes({"./iptv channel: cannot list: Input/output error"}));
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_FALSE(fs::exists(work.path() / "iptv.lst"));
   }
@@ -296,6 +346,8 @@ TEST_F(Faults, UnreadablePlaylistStopsTheLoop) {
   testing::RunResult result = testing::run_program(work.path(), unprivileged());
   EXPECT_EQ(result.console,
             run_console({"a.m3u", "b.m3u", "c.m3u"}, {saved("a.m3u"), open_failed("b.m3u")}));
+  EXPECT_EQ(result.errors,
+            causes({testing::listed_path("b.m3u") + ": cannot read: Permission denied"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"), testing::model_records(playlist(2)));
 }
@@ -314,6 +366,8 @@ TEST_F(Faults, ListThatCannotBeCreatedFailsEachSaveAndGoesOn) {
   EXPECT_EQ(result.console,
             run_console({"a.m3u", "b.m3u"}, {"The SaveFile cannot opened", save_failed("a.m3u"),
                                              "The SaveFile cannot opened", save_failed("b.m3u")}));
+  const std::string cause = "iptv.lst: cannot open for appending: Permission denied";
+  EXPECT_EQ(result.errors, causes({cause, cause}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(work.path() / "iptv.lst"));
 }
@@ -385,6 +439,7 @@ TEST_F(Faults, ConcurrentRunsTakeTurnsAndKeepWhatTheyReportSaved) {
     for (const testing::RunningProgram& run : runs) {
       testing::RunResult result = testing::finish_program(run);
       const bool ok = result.console == run_console({"big.m3u"}, {saved("big.m3u")});
+      EXPECT_EQ(result.errors, ok ? "" : causes({kDiskFull}));
       saves += ok ? 1 : 0;
       EXPECT_TRUE(
           ok || (full_disk && result.console == run_console({"big.m3u"}, {save_failed("big.m3u")})))

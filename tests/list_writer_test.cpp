@@ -1,6 +1,7 @@
 // convert_playlist against the real channel list file, in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "conversion/list_file.hpp"
@@ -22,12 +23,18 @@ class ListWriter : public ::testing::Test {
 
 const char kTwoChannels[] = "#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
 
+/// convert_playlist as the only save of its session.
+Failure save(std::string_view file) {
+  ListSession session;
+  return convert_playlist(file, session);
+}
+
 TEST_F(ListWriter, CreatesTheListAndAppendsOnEveryCall) {
-  EXPECT_EQ(convert_playlist(""), 0);
+  EXPECT_FALSE(save(""));
   ASSERT_TRUE(fs::exists(folder.path() / "iptv.lst"));
   EXPECT_EQ(list(), "");
-  EXPECT_EQ(convert_playlist(kTwoChannels), 0);
-  EXPECT_EQ(convert_playlist(kTwoChannels), 0);
+  EXPECT_FALSE(save(kTwoChannels));
+  EXPECT_FALSE(save(kTwoChannels));
   EXPECT_EQ(list(), testing::convert_text(kTwoChannels) + testing::convert_text(kTwoChannels));
 }
 
@@ -55,20 +62,20 @@ TEST_F(ListWriter, KeepsWhatTheListHeldBeforeAndStartsANewLine) {
   };
   for (const auto& c : cases) {
     testing::write_file(folder.path() / "iptv.lst", c.before);
-    EXPECT_EQ(convert_playlist(kTwoChannels), 0);
+    EXPECT_FALSE(save(kTwoChannels));
     EXPECT_EQ(list(), c.before + c.line_end + records) << ::testing::PrintToString(c.before);
     // Nothing to add, nothing added.
-    EXPECT_EQ(convert_playlist("no entries"), 0);
+    EXPECT_FALSE(save("no entries"));
     EXPECT_EQ(list(), c.before + c.line_end + records);
   }
   testing::write_file(folder.path() / "iptv.lst", "no line end");
-  EXPECT_EQ(convert_playlist("#EXTINF:-1,A\n"), 0);
+  EXPECT_FALSE(save("#EXTINF:-1,A\n"));
   EXPECT_EQ(list(), "no line end");
 }
 
 TEST_F(ListWriter, StopsAtTheFirstZeroByte) {
   const char text[] = "#EXTINF:-1,One\r\nhttp://a/1\r\n\0#EXTINF:-1,Two\r\nhttp://a/2\r\n";
-  EXPECT_EQ(convert_playlist(text), 0);
+  EXPECT_FALSE(save(text));
   EXPECT_EQ(list(), testing::convert_text("#EXTINF:-1,One\r\nhttp://a/1\r\n"));
 }
 
@@ -78,17 +85,21 @@ TEST_F(ListWriter, WritesPlaylistsLargerThanOneChunk) {
     text += "#EXTINF:-1,Channel " + std::to_string(i) + "\nhttp://a.example/live/" +
             std::to_string(i) + "/index.m3u8\n";
   }
-  EXPECT_EQ(convert_playlist(text.c_str()), 0);
+  EXPECT_FALSE(save(text.c_str()));
   EXPECT_EQ(list(), testing::convert_text(text));
 }
 
 TEST_F(ListWriter, ReportsAListThatCannotBeOpened) {
   fs::create_directory(folder.path() / "iptv.lst");
+  // The library prints nothing: the failure goes to the driver, with its cause.
   ::testing::internal::CaptureStdout();
-  int result = convert_playlist(kTwoChannels);
+  const Failure failure = save(kTwoChannels);
   std::fflush(stdout);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "The SaveFile cannot opened\n");
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(failure.step, Step::kOpenList);
+#ifndef _WIN32
+  EXPECT_EQ(failure.code, EISDIR);
+#endif
 }
 
 TEST_F(ListWriter, ReportsAFailedWrite) {
@@ -99,13 +110,11 @@ TEST_F(ListWriter, ReportsAFailedWrite) {
     GTEST_SKIP() << "no /dev/full on this machine";
   }
   fs::create_symlink("/dev/full", folder.path() / "iptv.lst");
-  ::testing::internal::CaptureStdout();
-  int result = convert_playlist(kTwoChannels);
-  std::fflush(stdout);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(result, -1);
+  const Failure failure = save(kTwoChannels);
+  EXPECT_EQ(failure.step, Step::kWriteList);
+  EXPECT_EQ(failure.code, ENOSPC);
   // With nothing to write, nothing can fail.
-  EXPECT_EQ(convert_playlist("no entries"), 0);
+  EXPECT_FALSE(save("no entries"));
 #endif
 }
 
@@ -114,11 +123,11 @@ TEST_F(ListWriter, ReportsAFailedWrite) {
 TEST_F(ListWriter, CutsBackOnlyAListThatEndsWhereItsWriteLeftIt) {
   testing::write_file(folder.path() / "iptv.lst", "whole\r\ntorn");
   list_file::ListFile file;
-  ASSERT_EQ(list_file::open_list(file), 0);
-  EXPECT_EQ(list_file::cut_back(file, 7, 10), -1);  // the list is 11 bytes long, not 10
+  ASSERT_FALSE(list_file::open_list(file));
+  EXPECT_FALSE(list_file::cut_back(file, 7, 10));  // the list is 11 bytes long, not 10
   EXPECT_EQ(list(), "whole\r\ntorn");
-  EXPECT_EQ(list_file::cut_back(file, 7, 11), 0);
-  EXPECT_EQ(list_file::close_list(file), 0);
+  EXPECT_TRUE(list_file::cut_back(file, 7, 11));
+  EXPECT_FALSE(list_file::close_list(file));
   EXPECT_EQ(list(), "whole\r\n");
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "driver/command_line.hpp"
+#include "driver/console.hpp"
 #include "driver/process.hpp"
 #include "test_support.hpp"
 
@@ -21,6 +22,7 @@ namespace fs = std::filesystem;
 namespace m3u2lst {
 namespace {
 
+using testing::causes;
 using testing::console_line;
 using testing::console_lines;
 using testing::kClosingLine;
@@ -29,6 +31,13 @@ using testing::open_failed;
 using testing::run_console;
 using testing::save_failed;
 using testing::saved;
+
+/// Why a folder cannot be opened as a file: its cause lines' reason.
+#ifdef _WIN32
+const std::string kFolderRefused = platform::system_reason(5);  // ERROR_ACCESS_DENIED
+#else
+const std::string kFolderRefused = "Is a directory";
+#endif
 
 const std::string kTwoChannels =
     "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://a/1\r\n#EXTINF:-1,Two\r\nhttp://a/2\r\n";
@@ -43,7 +52,14 @@ class Program : public ::testing::Test {
   void add(const std::string& name, const std::string& bytes) {
     testing::write_file(channels / testing::utf8_path(name), bytes);
   }
-  testing::RunResult run() { return testing::run_program(work.path()); }
+  /// A run; one that succeeds says nothing on standard error.
+  testing::RunResult run() {
+    testing::RunResult result = testing::run_program(work.path());
+    if (result.exit_status == 0) {
+      EXPECT_EQ(result.errors, "") << "a successful run";
+    }
+    return result;
+  }
   std::string list() { return testing::read_file(list_path); }
 };
 
@@ -51,6 +67,12 @@ TEST_F(Program, MissingFolderFindsNothing) {
   fs::remove(channels);
   testing::RunResult result = run();
   EXPECT_EQ(result.console, console_lines({"Find no matching file!", kClosingLine}));
+  const std::string folder = testing::folder_prefix();
+  const std::u8string here = fs::canonical(work.path()).u8string();
+  EXPECT_EQ(result.errors, causes({folder.substr(0, folder.size() - 1) +
+                                   ": no such folder; put your playlists in a folder named "
+                                   "\"iptv channel\" in " +
+                                   std::string(here.begin(), here.end())}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(fs::exists(list_path));
 }
@@ -110,6 +132,8 @@ TEST_F(Program, FolderNamedLikeAPlaylistStopsTheLoop) {
             console_lines({"Not need analysis .. file!", listed("1.m3u"), listed("2.m3u"),
                            listed("3.txt"), "Not need analysis notes file!", saved("1.m3u"),
                            open_failed("2.m3u"), kClosingLine}));
+  EXPECT_EQ(result.errors,
+            causes({testing::listed_path("2.m3u") + ": cannot read: " + kFolderRefused}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(list(), testing::model_records(kTwoChannels));
 }
@@ -121,6 +145,9 @@ TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
   testing::RunResult result = run();
   EXPECT_EQ(result.console,
             run_console({"1.m3u", "2.m3u"}, {saved("1.m3u"), open_failed("2.m3u")}));
+  EXPECT_EQ(result.errors,
+            causes({testing::listed_path("2.m3u") +
+                    ": cannot read: not a regular file (a FIFO, a device or a socket)"}));
   EXPECT_EQ(result.exit_status, 1);
   // A list that is a FIFO with no reader cannot be opened either.
   fs::remove(list_path);
@@ -129,6 +156,8 @@ TEST_F(Program, FifoNamedLikeAPlaylistCannotBeOpenedAndNeverBlocks) {
   result = run();
   EXPECT_EQ(result.console,
             run_console({"1.m3u"}, {"The SaveFile cannot opened", save_failed("1.m3u")}));
+  EXPECT_EQ(result.errors,
+            causes({"iptv.lst: cannot open for appending: No such device or address"}));
 }
 #endif
 
@@ -140,6 +169,8 @@ TEST_F(Program, ListThatCannotBeOpenedFailsEachFileAndGoesOn) {
   EXPECT_EQ(result.console,
             run_console({"a.m3u", "b.m3u"}, {"The SaveFile cannot opened", save_failed("a.m3u"),
                                              "The SaveFile cannot opened", save_failed("b.m3u")}));
+  const std::string cause = std::string("iptv.lst: cannot open for appending: ") + kFolderRefused;
+  EXPECT_EQ(result.errors, causes({cause, cause}));
   EXPECT_EQ(result.exit_status, 1);
 }
 

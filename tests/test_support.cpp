@@ -357,6 +357,14 @@ std::string console_lines(std::initializer_list<std::string> texts) {
   return out;
 }
 
+std::string causes(std::initializer_list<std::string> texts) {
+  std::string lines;
+  for (const std::string& text : texts) {
+    lines += console_line("m3u2lst: " + text);
+  }
+  return lines;
+}
+
 std::string run_console(std::initializer_list<std::string> names,
                         std::initializer_list<std::string> outcomes) {
   std::string out = console_line("Not need analysis .. file!");

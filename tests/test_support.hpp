@@ -116,6 +116,10 @@ inline const std::string kClosingLine = "Parse file success,Press any key to exi
 /// Console lines as the program prints them, each with this platform's line end.
 std::string console_lines(std::initializer_list<std::string> texts);
 
+/// The cause lines the program writes on standard error, "m3u2lst: " and
+/// each of `texts`, with this platform's line end.
+std::string causes(std::initializer_list<std::string> texts);
+
 /// The path the program prints for an entry of the channel folder.
 inline std::string listed_path(const std::string& name) {
   return folder_prefix() + name;
