@@ -6,6 +6,8 @@
 
 #include "list_file.hpp"
 #include "playlist_conversion.hpp"
+#include "processors.hpp"
+#include "record_pipeline.hpp"
 
 namespace m3u2lst {
 
@@ -15,6 +17,10 @@ namespace {
 /// the list in one write. A write therefore holds whole records only, and runs
 /// appending to the same list at once never mix bytes inside a record.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 18;
+
+/// From this size on a playlist is saved by two threads (record_pipeline.hpp):
+/// below it, starting the second thread costs more than it saves.
+constexpr std::size_t kPipelinedFrom = std::size_t{M3U2LST_PIPELINED_FROM_MIB} << 20;
 
 /// Length of the whole records at the start of `written`: up to and including
 /// its last CR LF. A record holds no CR LF but its last two bytes.
@@ -44,30 +50,6 @@ Failure write_chunk(list_file::ListFile list, std::string_view chunk, std::size_
   return {Step::kWriteList, appended.code};
 }
 
-/// Appends the records `scanner` finds to `list`, the first of them after
-/// `line_end`, in the same write. Stops at the first write that fails.
-Failure write_records(PlaylistScanner& scanner, list_file::ListFile list,
-                      std::string_view line_end) {
-  RecordChunk chunk;
-  chunk.reserve(kChunkBytes + 4096);
-  bool more = true;
-  while (more) {
-    if (!line_end.empty() && chunk.size() == 0) {
-      std::memcpy(chunk.reserve(line_end.size()), line_end.data(), line_end.size());
-      chunk.commit(line_end.size());
-    }
-    more = scanner.fill(chunk, kChunkBytes);
-    if (chunk.size() > line_end.size()) {
-      if (const Failure failure = write_chunk(list, chunk.records(), line_end.size())) {
-        return failure;
-      }
-      line_end = {};  // written with the first records
-      chunk.clear();
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 Failure convert_playlist(std::string_view file, ListSession& session) {
@@ -78,7 +60,13 @@ Failure convert_playlist(std::string_view file, ListSession& session) {
   Failure result;
   try {
     PlaylistScanner scanner(file);
-    result = write_records(scanner, list, list_file::line_end_needed(list));
+    // A second thread scans while this one writes, where the playlist is
+    // large enough to pay for it and a second processor is there to run it.
+    const bool threaded = file.size() >= kPipelinedFrom && platform::usable_processors() >= 2;
+    result = write_in_chunks(scanner, list_file::line_end_needed(list), kChunkBytes, threaded,
+                             [list](std::string_view chunk, std::size_t line_end) {
+                               return write_chunk(list, chunk, line_end);
+                             });
   } catch (const std::bad_alloc&) {
     result = {Step::kListMemory, 0};
   }

@@ -44,6 +44,20 @@ std::string playlist(int entries, const std::string& url_tail = "") {
   return text;
 }
 
+/// A playlist of 136 MiB, large enough to be saved by two threads: one
+/// block of 4000 channels with 2 KB addresses, repeated.
+const std::string& large_playlist() {
+  static const std::string text = [] {
+    const std::string block = playlist(4000, "/index.m3u8?token=" + std::string(2000, 't'));
+    std::string repeated;
+    for (int i = 0; i < 17; ++i) {
+      repeated += block;
+    }
+    return repeated;
+  }();
+  return text;
+}
+
 /// Splits a channel list into its records (each without its CR LF); a list
 /// whose last record lacks its CR LF yields that torn tail as the last item.
 std::vector<std::string> records_of(const std::string& list) {
@@ -107,9 +121,15 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
   // first write. Then the same after a list whose last record is torn after
   // a CR, with nothing to add before b.m3u: the LF that b.m3u's first write
   // begins with stays. Then a b.m3u of 105 KB fills it at 70% of that write.
-  for (const int round : {0, 1, 2}) {
+  // Last, a b.m3u saved by two threads, from a channel folder elsewhere.
+  for (const int round : {0, 1, 2, 3}) {
     const bool torn = round == 1;
-    const std::string large = playlist(round == 2 ? 1700 : 4000);
+    const std::string& large = round == 3 ? large_playlist() : playlist(round == 2 ? 1700 : 4000);
+    if (round == 3) {
+      fs::remove_all(disk / "iptv channel");
+      fs::create_directory(work.path() / "large");
+      fs::create_directory_symlink(work.path() / "large", disk / "iptv channel");
+    }
     testing::write_file(disk / "iptv channel" / "b.m3u", large);
     const std::string earlier =
         testing::model_records(playlist(3)) + (torn ? "<servername=>Torn</server\r" : "");
@@ -377,27 +397,30 @@ TEST_F(Faults, ListThatCannotBeCreatedFailsEachSaveAndGoesOn) {
 // ends it, and the playlist is not reported saved. Without the wait, Linux
 // ends a large write at a page boundary when such a signal comes.
 TEST_F(Faults, SignalDuringASaveLeavesWholeRecords) {
-  const std::string text = playlist(40000, "/index.m3u8?token=" + std::string(180, 't'));
-  testing::write_file(channels / "big.m3u", text);
-  const std::string records = testing::model_records(text);
-  const fs::path list_path = work.path() / "iptv.lst";
-  // Each signal at four moments: once the list holds 0, 1, 2 or 3 chunks' records.
-  for (unsigned round = 0; round < 12; ++round) {
-    const int signal_number = std::vector<int>{SIGINT, SIGTERM, SIGHUP}[round % 3];
-    fs::remove(list_path);
-    const testing::RunningProgram run = testing::start_program(work.path());
-    std::error_code error;
-    while (fs::file_size(list_path, error) <= std::uintmax_t{256} * 1024 * (round / 3) || error) {
-      usleep(100);
+  // A playlist saved on one thread, then one saved by two.
+  for (const std::string& text :
+       {playlist(40000, "/index.m3u8?token=" + std::string(180, 't')), large_playlist()}) {
+    testing::write_file(channels / "big.m3u", text);
+    const std::string records = testing::model_records(text);
+    const fs::path list_path = work.path() / "iptv.lst";
+    // Each signal at four moments: once the list holds 0, 1, 2 or 3 chunks' records.
+    for (unsigned round = 0; round < 12; ++round) {
+      const int signal_number = std::vector<int>{SIGINT, SIGTERM, SIGHUP}[round % 3];
+      fs::remove(list_path);
+      const testing::RunningProgram run = testing::start_program(work.path());
+      std::error_code error;
+      while (fs::file_size(list_path, error) <= std::uintmax_t{256} * 1024 * (round / 3) || error) {
+        usleep(100);
+      }
+      kill(static_cast<pid_t>(run.process), signal_number);
+      const testing::RunResult result = testing::finish_program(run);
+      EXPECT_EQ(result.exit_status, 128 + signal_number);
+      EXPECT_EQ(result.console.find("sucessful"), std::string::npos) << result.console;
+      const std::string list = testing::read_file(list_path);
+      EXPECT_TRUE(list.ends_with("\r\n") && records.starts_with(list))
+          << "signal " << signal_number << ": the list of " << list.size()
+          << " bytes ends in a torn record";
     }
-    kill(static_cast<pid_t>(run.process), signal_number);
-    const testing::RunResult result = testing::finish_program(run);
-    EXPECT_EQ(result.exit_status, 128 + signal_number);
-    EXPECT_EQ(result.console.find("sucessful"), std::string::npos) << result.console;
-    const std::string list = testing::read_file(list_path);
-    EXPECT_TRUE(list.ends_with("\r\n") && records.starts_with(list))
-        << "signal " << signal_number << ": the list of " << list.size()
-        << " bytes ends in a torn record";
   }
 }
 

@@ -1,11 +1,21 @@
 // convert_playlist against the real channel list file, in a temporary folder.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "conversion/list_file.hpp"
 #include "conversion/playlist_conversion.hpp"
+#include "conversion/record_pipeline.hpp"
 #include "conversion_hooks.hpp"
 #include "test_support.hpp"
 
@@ -130,6 +140,69 @@ TEST_F(ListWriter, CutsBackOnlyAListThatEndsWhereItsWriteLeftIt) {
   EXPECT_FALSE(list_file::close_list(file));
   EXPECT_EQ(list(), "whole\r\n");
 }
+
+// Saved on one thread or two, the chunks are the same: whole records, in
+// order. A write that fails is the last one: the scanner stops, and no chunk
+// is written after it, nor out of order, nor twice.
+TEST(RecordPipeline, WritesTheSameChunksOnOneOrTwoThreadsAndStopsAtAFailedWrite) {
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    text += "#EXTINF:-1,C" + std::to_string(i) + "\nhttp://a/" + std::to_string(i) + "\n";
+  }
+  const std::string records = testing::model_records(text);
+  for (const bool threaded : {false, true}) {
+    for (const std::size_t fail_at : {std::size_t{0}, std::size_t{1}, std::size_t{7}}) {
+      PlaylistScanner scanner(text);
+      std::vector<std::string> chunks;
+      const Failure failure = write_in_chunks(
+          scanner, "\r\n", 300, threaded, [&](std::string_view chunk, std::size_t line_end) {
+            EXPECT_EQ(line_end, chunks.empty() ? 2u : 0u);
+            EXPECT_TRUE(chunk.ends_with("\r\n"));
+            chunks.emplace_back(chunk);
+            return chunks.size() == fail_at ? Failure{Step::kWriteList, 28} : Failure{};
+          });
+      std::string joined;
+      for (const std::string& chunk : chunks) {
+        joined += chunk;
+      }
+      if (fail_at == 0) {
+        EXPECT_FALSE(failure);
+        EXPECT_EQ(joined, "\r\n" + records) << threaded;
+        EXPECT_GT(chunks.size(), 100u);
+      } else {
+        EXPECT_EQ(failure.step, Step::kWriteList);
+        EXPECT_EQ(chunks.size(), fail_at) << threaded;
+        EXPECT_TRUE(("\r\n" + records).starts_with(joined)) << threaded;
+      }
+    }
+  }
+}
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Memory for the records that runs out in the scanning thread ends the save
+// cleanly: no hang, no thread left behind, and memory named as the cause.
+TEST(RecordPipeline, MemoryThatRunsOutInTheScanningThreadEndsTheSave) {
+  const std::string text = "#EXTINF:-1," + std::string(96 << 20, 'n') + "\nhttp://a\n";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(60);  // a hang ends the child with SIGALRM
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t room = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (48 << 20);
+    const rlimit little{room, room};
+    setrlimit(RLIMIT_AS, &little);
+    PlaylistScanner scanner(text);
+    const Failure failure = write_in_chunks(
+        scanner, "", 1 << 18, true, [](std::string_view, std::size_t) { return Failure{}; });
+    _exit(failure.step == Step::kListMemory ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+#endif
 
 }  // namespace
 }  // namespace m3u2lst

@@ -195,6 +195,30 @@ TEST_F(Program, PlaylistBytesReachTheListUntranslated) {
             "<servercategory=>TV</servercategory>\r\n");
 }
 
+// A playlist of 136 MiB is saved by two threads, one scanning while the
+// other writes: its records are those of its 1 MiB block, repeated, in order.
+TEST_F(Program, LargePlaylistSavedByTwoThreadsKeepsEveryRecordInOrder) {
+  std::string block;
+  for (int i = 0; i < 4000; ++i) {
+    block +=
+        "#EXTINF:-1,Channel " + std::to_string(i) + "\r\nhttp://cdn.example/" + std::to_string(i) +
+        "/index.m3u8?token=" + std::string(static_cast<std::size_t>(200 + i % 2000), 't') + "\r\n";
+  }
+  std::string text;
+  while (text.size() < (std::size_t{136} << 20)) {
+    text += block;
+  }
+  add("large.m3u", text);
+  testing::RunResult result = run();
+  EXPECT_EQ(result.console, run_console({"large.m3u"}, {saved("large.m3u")}));
+  const std::string block_records = testing::model_records(block);
+  const std::string saved_list = list();
+  ASSERT_EQ(saved_list.size(), block_records.size() * (text.size() / block.size()));
+  for (std::size_t at = 0; at < saved_list.size(); at += block_records.size()) {
+    ASSERT_EQ(saved_list.compare(at, block_records.size(), block_records), 0) << "at " << at;
+  }
+}
+
 // A playlist shaped as published ones are: player options between a channel
 // and its address, a blank line, a commented-out address, quoted commas in
 // attributes, and a channel left without an address.
