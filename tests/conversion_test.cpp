@@ -152,6 +152,14 @@ TEST(ConvertText, TheAddressIsTheFirstLineNeitherBlankNorAnOption) {
       {"#EXTINF:-1 a=\"1,2\",N\r#EXTVLCOPT:x\rhttp://c\r", record("N", "http://c")},
       {"#EXTINF:-1 a=\"1,\r2\",N\nhttp://c\n", record("N", "http://c")},
       {"#EXTINF:-1 a=\"1,\r2\",N\rhttp://c\r", record("", "2\",N")},
+      // CR only: a quote left open before the line end; an entry line first.
+      {"#EXTINF:-1 a=\"x,B\rhttp://c\r", record("B", "http://c")},
+      {"#EXTINF:-1 a=\"x,y\rhttp://c\r#EXTINF:-1,D\r#KODIPROP:k\r  http://d \r",
+       record("y", "http://c") + record("D", "http://d")},
+      // An LF part whose last entry has no address, joined to a CR part.
+      {"#EXTINF:-1,A\nu\n#EXTINF:-1,B\n#EXTINF:-1,C\rv\r", record("A", "u") + record("C", "v")},
+      {"#EXTINF:-1,A\nu\n#EXTINF:-1,B\n#EXTVLCOPT:x\n#EXTINF:-1 q=\"1,2\rC\rv\r",
+       record("A", "u") + record("2", "C")},
       // A marker inside a passed-over line or the address opens the next entry.
       {"#EXTINF:-1,A\n#EXTVLCOPT:#EXTINF:-1,B\nhttp://a\n",
        record("A", "http://a") + record("B", "http://a")},

@@ -184,15 +184,28 @@ TEST_F(PromptInTerminal, SighupLeavesTheModeAsItWas) {
   EXPECT_TRUE(mode_as_before());
 }
 
-/// The prompt after a channel folder whose file name holds control bytes.
+/// The prompt after a save, from a channel folder whose file name holds
+/// control bytes.
 class PromptAfterControlBytes : public PromptInTerminal {
  protected:
   void SetUp() override {
     fs::create_directory(work.path() / "iptv channel");
-    testing::write_file(work.path() / "iptv channel" / "a\x1b[2J\x07.m3u", "");
+    testing::write_file(work.path() / "iptv channel" / "a\x1b[2J\x07.m3u",
+                        "#EXTINF:-1,A\nhttp://a\n");
     PromptInTerminal::SetUp();
   }
 };
+
+// The signals a save held are let go once it is done: at the prompt after
+// it, SIGTERM ends the run as it would have.
+TEST_F(PromptAfterControlBytes, SigtermAfterASaveEndsTheRun) {
+  kill(child, SIGTERM);
+  EXPECT_EQ(exit_status_within(5), 128 + SIGTERM);
+  EXPECT_TRUE(mode_as_before());
+  EXPECT_EQ(testing::read_file(work.path() / "iptv.lst"),
+            "<servername=>A</servername><serverurl=>http://a</serverurl>"
+            "<servercategory=>TV</servercategory>\r\n");
+}
 
 // A file name cannot send escape sequences to the terminal.
 TEST_F(PromptAfterControlBytes, AreShownAsQuestionMarks) {

@@ -81,6 +81,17 @@ TEST_F(ListWriter, KeepsWhatTheListHeldBeforeAndStartsANewLine) {
   testing::write_file(folder.path() / "iptv.lst", "no line end");
   EXPECT_FALSE(save("#EXTINF:-1,A\n"));
   EXPECT_EQ(list(), "no line end");
+  // A save of three chunks after a torn line: one line end, before the first.
+  std::string three_chunks;
+  for (int i = 0; i < 6000; ++i) {
+    three_chunks += "#EXTINF:-1,Channel " + std::to_string(i) + "\nhttp://a/" + std::to_string(i) +
+                    "/index.m3u8?token=" + std::string(20, 't') + "\n";
+  }
+  const std::string three_records = testing::model_records(three_chunks);
+  ASSERT_GT(three_records.size(), 2u << 18);
+  testing::write_file(folder.path() / "iptv.lst", record);
+  EXPECT_FALSE(save(three_chunks));
+  EXPECT_EQ(list(), record + "\r\n" + three_records);
 }
 
 TEST_F(ListWriter, StopsAtTheFirstZeroByte) {

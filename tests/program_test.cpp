@@ -301,6 +301,16 @@ TEST_F(Program, OptionsAnswerWithoutTouchingTheList) {
     EXPECT_FALSE(fs::exists(list_path)) << arguments;
   }
   EXPECT_EQ(version.substr(0, version.find_first_of("\r\n")), "m3u2lst " M3U2LST_VERSION);
+#ifndef _WIN32
+  // An answer that cannot be written fails, and says why.
+  for (const char* option : {"--help", "--version"}) {
+    testing::RunResult full =
+        testing::run_program(work.path(), testing::Start::kReportToFullDevice, {}, {option});
+    EXPECT_EQ(full.exit_status, 1) << option;
+    EXPECT_EQ(full.errors, causes({"standard output: cannot write: No space left on device"}))
+        << option;
+  }
+#endif
   // A dropped playlist's path, or any other plain argument: a normal run.
   const std::string dropped = (channels / "news.m3u").string();
   testing::RunResult result =
