@@ -37,6 +37,25 @@ constexpr bool is_trimmed(char c) {
   return is_blank(c) || c == kBareLineEnd;
 }
 
+/// What an address keeps: `s` without the blanks and CRs at its ends.
+constexpr std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && is_trimmed(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && is_trimmed(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+/// What a name keeps: `s` without the CRs at its end.
+constexpr std::string_view without_end_crs(std::string_view s) {
+  while (!s.empty() && s.back() == kBareLineEnd) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
 /// What a URL mark does to its URL line.
 enum class MarkRule : std::uint8_t {
   kSkips,            // the line is left out

@@ -95,27 +95,18 @@ class Scan {
     if (address.begin == npos || address.facts.skipped) {
       return;
     }
-    // An address loses the blanks and CRs at its ends, a name the CRs at its
-    // end (an editor that wrote CR CR LF). No mark holds such a byte, so the
-    // marks found in the whole line are those of what is left.
+    // No mark holds a blank or a CR, so the marks of the whole line are those
+    // of the address it keeps, and an rtmp address starts inside it.
     const std::string_view& text = s_.text;
-    std::size_t url_stop = address.end;
-    while (url_stop > address.begin && is_trimmed(text[url_stop - 1])) {
-      --url_stop;
-    }
-    std::size_t url_start = address.begin + address.facts.rtmp_offset;
-    if (address.facts.rtmp_offset == 0) {
-      while (url_start < url_stop && is_trimmed(text[url_start])) {
-        ++url_start;
-      }
-    }
-    while (name_end > name_begin && text[name_end - 1] == kBareLineEnd) {
-      --name_end;
-    }
+    const std::string_view line = trimmed(text.substr(address.begin, address.end - address.begin));
+    const std::size_t url = address.facts.rtmp_offset == 0
+                                ? static_cast<std::size_t>(line.data() - text.data())
+                                : address.begin + address.facts.rtmp_offset;
+    const std::size_t url_end = static_cast<std::size_t>(line.data() - text.data()) + line.size();
     // Everything up to the end of the text as given may be read.
-    append_record(out, text.substr(name_begin, name_end - name_begin),
-                  s_.readable_size - name_begin, text.substr(url_start, url_stop - url_start),
-                  s_.readable_size - url_start);
+    append_record(out, without_end_crs(text.substr(name_begin, name_end - name_begin)),
+                  s_.readable_size - name_begin, text.substr(url, url_end - url),
+                  s_.readable_size - url);
   }
 
   /// The next entry marker the stops reach, or the text's size.

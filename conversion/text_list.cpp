@@ -14,16 +14,6 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && is_trimmed(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && is_trimmed(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 /// Whether `s` starts with a scheme and "://": a letter, then letters,
 /// digits, '+', '-' or '.' ("http://", "udp://@239.1.1.1:5000", "p3p://").
 bool starts_with_scheme(std::string_view s) {
@@ -62,10 +52,7 @@ void read_line(RecordChunk& out, std::string_view line) {
   if (comma == npos || (first < line.size() && line[first] == '#')) {
     return;
   }
-  std::string_view name = line.substr(0, comma);
-  while (!name.empty() && name.back() == kBareLineEnd) {
-    name.remove_suffix(1);
-  }
+  const std::string_view name = without_end_crs(line.substr(0, comma));
   const std::string_view sources = trimmed(line.substr(comma + 1));
   if (!starts_with_scheme(sources) || name.find("://") != npos) {
     return;
