@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -11,6 +13,7 @@
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
 #include "driver/process.hpp"
+#include "driver/utf16.hpp"
 #include "test_support.hpp"
 
 #ifndef _WIN32
@@ -362,6 +365,80 @@ TEST_F(Program, PercentSignsInNamesArePrintedAsTheyStand) {
             console_lines({"Not need analysis .. file!", "Not need analysis %n.bin file!",
                            listed("%s %d.m3u"), saved("%s %d.m3u"), kClosingLine}));
 }
+
+#ifndef _WIN32
+// The order of every run of NTFS's upper-case table: from each run its first
+// and last small letter and their capitals, and the units just before and
+// after the run, each the first unit of a name, in a folder on a real NTFS
+// volume (mkntfs and ntfs-3g, as root) and in the program's channel folder.
+// The program takes them in the order the volume lists them.
+TEST_F(Program, NamesOfEveryUpperCaseRunInTheOrderOfAnNtfsVolume) {
+  struct UpcaseRun {
+    std::uint16_t first;
+    std::uint16_t count;
+    std::uint16_t step;
+    std::int32_t delta;
+  };
+  static constexpr UpcaseRun kRuns[] = {
+#include "driver/ntfs_upcase_runs.inc"
+  };
+  if (geteuid() != 0 || access("/usr/sbin/mkntfs", X_OK) != 0 ||
+      access("/usr/bin/ntfs-3g", X_OK) != 0 || access("/dev/fuse", R_OK) != 0) {
+    GTEST_SKIP() << "needs root, mkntfs and ntfs-3g (Debian: ntfs-3g) and /dev/fuse";
+  }
+  const fs::path image = work.path() / "ntfs.img";
+  const fs::path volume = work.path() / "volume";
+  fs::create_directory(volume);
+  testing::write_file(image, "");
+  fs::resize_file(image, 16 << 20);
+  const std::string mount = "mkntfs -F -Q -q '" + image.string() +
+                            "' > /dev/null 2>&1 && ntfs-3g '" + image.string() + "' '" +
+                            volume.string() + "'";
+  ASSERT_EQ(std::system(mount.c_str()), 0) << mount;
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
+  } unmount{volume};
+  // A folder of the volume for each run, small enough to be listed in its
+  // index's order (ntfs-3g lists a large folder's index blocks as stored).
+  // Each name is its unit and the unit's role: 1 a small letter, 2 its
+  // capital, 3 and 4 the units before and after the run; so no two names
+  // differ in case alone, which no Windows folder holds.
+  std::size_t names = 0;
+  for (std::size_t r = 0; r < std::size(kRuns); ++r) {
+    const UpcaseRun& upcase = kRuns[r];
+    const int last = upcase.first + (upcase.count - 1) * upcase.step;
+    const std::pair<int, char16_t> roles[] = {{upcase.first, u'1'},
+                                              {upcase.first + upcase.delta, u'2'},
+                                              {last, u'1'},
+                                              {last + upcase.delta, u'2'},
+                                              {upcase.first - 1, u'3'},
+                                              {last + 1, u'4'}};
+    const fs::path folder = volume / std::to_string(r);
+    fs::create_directory(folder);
+    fs::remove_all(channels);
+    fs::create_directory(channels);
+    for (const auto& [unit, role] : roles) {
+      if (unit > 0x20 && unit != '/' && (unit < 0xD800 || unit > 0xDFFF) && unit < 0xFFFE) {
+        const std::u16string units{static_cast<char16_t>(unit), role};
+        const std::string name = utf8_from_utf16(std::u16string_view(units)) + ".m3u";
+        testing::write_file(folder / testing::utf8_path(name), "");
+        add(name, "");
+      }
+    }
+    std::string expected = console_line("Not need analysis .. file!");
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      const std::u8string name = entry.path().filename().u8string();
+      expected += console_line(testing::listed(std::string(name.begin(), name.end())));
+      ++names;
+    }
+    const std::string console = run().console;
+    ASSERT_EQ(console.substr(0, expected.size()), expected)
+        << "run " << r << " from U+" << std::hex << upcase.first;
+  }
+  EXPECT_GT(names, 600u);
+}
+#endif
 
 // Playlists named in any script, in a working folder named in another, are
 // listed in the order of a folder on NTFS, opened, converted and printed as
