@@ -64,7 +64,12 @@ Failure convert_playlist(std::string_view file, ListSession& session) {
     // large enough to pay for it and a second processor is there to run it.
     const bool threaded = file.size() >= kPipelinedFrom && platform::usable_processors() >= 2;
     result = write_in_chunks(scanner, list_file::line_end_needed(list), kChunkBytes, threaded,
-                             [list](std::string_view chunk, std::size_t line_end) {
+                             [list, &session](std::string_view chunk, std::size_t line_end) {
+                               if (session.text_failure) {
+                                 if (const Failure failure = session.text_failure()) {
+                                   return failure;
+                                 }
+                               }
                                return write_chunk(list, chunk, line_end);
                              });
   } catch (const std::bad_alloc&) {

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -74,9 +75,14 @@ class PlaylistScanner {
 };
 
 /// What the saves of one run share: whether the working folder, which holds
-/// the list's name, has been flushed to stable storage.
+/// the list's name, has been flushed to stable storage; and, where set, a
+/// check of the text being saved, asked before each write: a failure it
+/// gives (a page of a mapped playlist that could not be read, which then
+/// reads as zeros) ends the save before any record built from the text
+/// after that failure is written.
 struct ListSession {
   bool folder_flushed = false;
+  std::function<Failure()> text_failure;
 };
 
 /// Converts the playlist `file` (its bytes, read only; see PlaylistScanner)

@@ -26,7 +26,11 @@ int process_playlists(const std::vector<std::string>& table) {
     // A file not read whole is not saved whole, whatever its records did.
     if (!failure) {
       const std::string_view file(buffer.text.get(), static_cast<std::size_t>(buffer.length));
+      session.text_failure = [&buffer] {
+        return platform::playlist_memory_lost(buffer.text.get());
+      };
       failure = convert_playlist(file, session);
+      session.text_failure = nullptr;  // it reads this buffer, freed below
       if (failure.step == Step::kOpenList) {
         platform::print(kListCannotOpenLine);
         print_cause(cause_line(failure));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -351,6 +352,55 @@ TEST_F(Faults, FailingCallsFailTheFilesTheyHit) {
   if (!skipped.empty()) {
     GTEST_SKIP() << "not checked:" << skipped;
   }
+}
+
+// A page of a mapped playlist that the disk cannot read while the file still
+// has it fails the file: what was saved before it stays, whole.
+TEST_F(Faults, PageLostUnderTheMappingFailsTheFile) {
+#ifndef M3U2LST_LOST_PAGE_FS
+  GTEST_SKIP() << "built without libfuse3 (Debian: libfuse3-dev): no file system to lose a page";
+#else
+  if (geteuid() != 0 || access("/dev/fuse", R_OK | W_OK) != 0) {
+    GTEST_SKIP() << "needs root and /dev/fuse to mount a file system that loses a page";
+  }
+  const std::string text = playlist(8000, "/index.m3u8?token=" + std::string(200, 't'));
+  ASSERT_GT(text.size(), std::size_t{2} << 20);  // mapped, not read
+  testing::write_file(work.path() / "backing.m3u", text);
+  const std::string helper =
+      (fs::read_symlink("/proc/self/exe").parent_path() / M3U2LST_LOST_PAGE_FS).string();
+  const pid_t mounted = fork();
+  ASSERT_GE(mounted, 0);
+  if (mounted == 0) {
+    const std::string backing = (work.path() / "backing.m3u").string();
+    execl(helper.c_str(), helper.c_str(), backing.c_str(), "1048576", channels.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  struct Unmount {
+    fs::path at;
+    pid_t helper;
+    ~Unmount() {
+      umount2(at.c_str(), MNT_DETACH);
+      waitpid(helper, nullptr, 0);
+    }
+  } unmount{channels, mounted};
+  std::error_code error;
+  for (int i = 0; i < 500 && !fs::exists(channels / "b.m3u", error); ++i) {
+    usleep(10000);
+  }
+  ASSERT_TRUE(fs::exists(channels / "b.m3u", error)) << "the file system did not come up";
+  const testing::RunResult result = testing::run_program(work.path());
+  EXPECT_EQ(result.console, run_console({"b.m3u"}, {save_failed("b.m3u")}));
+  EXPECT_EQ(result.errors,
+            causes({testing::listed_path("b.m3u") + ": cannot read: Input/output error"}));
+  EXPECT_EQ(result.exit_status, 1);
+  const std::string list = testing::read_file(work.path() / "iptv.lst");
+  const std::string records = testing::model_records(text);
+  EXPECT_TRUE(!list.empty() && list.ends_with("\r\n") && list.size() < records.size() &&
+              records.starts_with(list))
+      << "the list of " << list.size() << " bytes is not the records before the lost page: "
+      << ::testing::PrintToString(list.substr(list.rfind("<servername=>")));
+#endif
 }
 
 TEST_F(Faults, UnreadablePlaylistStopsTheLoop) {
