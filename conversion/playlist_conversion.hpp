@@ -32,6 +32,7 @@
 #include <string_view>
 
 #include "failure.hpp"
+#include "large_memory.hpp"
 #include "record_chunk.hpp"
 #include "scan_state.hpp"
 
@@ -67,7 +68,7 @@ class PlaylistScanner {
   bool fill(RecordChunk& out, std::size_t fill_to);
 
  private:
-  std::string utf8_;  // a UTF-16 playlist's text
+  platform::LargeMemory utf8_;  // a UTF-16 playlist's text
   bool text_list_ = false;
   detail::ScanState state_;
   detail::TextListState list_;

@@ -1,5 +1,7 @@
 // The scanner's front: what a playlist file holds decides how it is read,
 // by a kernel's scan (kernels.hpp) or as a text list (text_list.hpp).
+#include <new>
+
 #include "kernels.hpp"
 #include "playlist_conversion.hpp"
 #include "playlist_text.hpp"
@@ -12,8 +14,14 @@ PlaylistScanner::PlaylistScanner(std::string_view file) : PlaylistScanner(file, 
 PlaylistScanner::PlaylistScanner(std::string_view file, const Kernel& kernel) : kernel_(&kernel) {
   std::string_view text = file;
   if (const Utf16Mark mark = utf16_mark(file); mark != Utf16Mark::kNone) {
-    utf8_ = utf8_from_utf16_playlist(file.substr(2), mark);
-    text = utf8_;
+    const std::string_view units = file.substr(2);
+    const std::size_t size = utf8_size_of_utf16(units, mark);
+    utf8_.reset(platform::allocate_large(size));
+    if (!utf8_) {
+      throw std::bad_alloc();
+    }
+    write_utf8_of_utf16(units, mark, utf8_.get());
+    text = std::string_view(utf8_.get(), size);
   }
   text_list_ = playlist_layout(text) == PlaylistLayout::kTextList;
   if (text_list_) {

@@ -20,6 +20,14 @@ Utf16Mark utf16_mark(std::string_view file) noexcept;
 /// become U+FFFD. Throws std::bad_alloc only when memory runs out.
 std::string utf8_from_utf16_playlist(std::string_view units, Utf16Mark mark);
 
+/// The size of that text, measured first so that it takes no more memory
+/// than it needs: a playlist of 50 MB is held twice at most, as the file and
+/// as the text.
+std::size_t utf8_size_of_utf16(std::string_view units, Utf16Mark mark) noexcept;
+
+/// Writes that text, utf8_size_of_utf16 bytes, to `out`.
+void write_utf8_of_utf16(std::string_view units, Utf16Mark mark, char* out) noexcept;
+
 /// The two layouts a playlist text may have.
 enum class PlaylistLayout {
   kM3u,       // "#EXTINF:" entries
