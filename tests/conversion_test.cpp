@@ -203,6 +203,9 @@ TEST(ConvertText, ReadsEveryPlaylistPeopleKeep) {
       // UTF-16 in both byte orders; lone surrogates, an odd last byte; U+0000 ends it.
       {utf16(u"#EXTINF:-1,\u00e9\U0001F4FA\nhttp://a\n"), record("\xC3\xA9" + tv, "http://a")},
       {utf16(u"#EXTINF:-1,\u4e2d\r\nhttp://a\r\n", true), record("\xE4\xB8\xAD", "http://a")},
+      // The edges of UTF-8's lengths and of the low surrogates: U+07FF, U+0800, U+1F400.
+      {utf16(u"#EXTINF:-1,\u07ff\u0800\U0001F400\nhttp://a\n"),
+       record("\xDF\xBF\xE0\xA0\x80\xF0\x9F\x90\x80", "http://a")},
       {utf16(u"#EXTINF:-1,\xD83Dx\xDCFA\nhttp://a\n#EXTINF:-1,B\nhttp://b") + "x",
        record(bad + "x" + bad, "http://a") + record("B", "http://b" + bad)},
       {utf16(u"#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n\0http://b\n"s), record("A", "http://a")},
@@ -295,6 +298,7 @@ TEST(SkipRule, HoldsForUrlMarkOrAllThreeTokenParameters) {
       {"http://a/curly.urlx", false, nullptr},
       {"https://v.cdn/x/,240,360,.mp4.urlset/master.m3u8", false, nullptr},
       {"http://a/x.url1", false, nullptr},
+      {"http://a/x.url9", false, nullptr},
       {"http://a/x.url?a=1", true, nullptr},
       {"http://a/x.url/", true, nullptr},
       {"http://a/x.url_", true, nullptr},
