@@ -2,9 +2,12 @@
 // writes, playlists and folders the user may not read or write, and several
 // runs appending to one list at once. A fault that cannot be set up here skips
 // its test with the reason.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -472,6 +475,44 @@ TEST_F(Faults, SignalDuringASaveLeavesWholeRecords) {
           << " bytes ends in a torn record";
     }
   }
+}
+
+// The same for a save of one chunk, whose one write a FIFO as the list
+// holds up midway: the signal that comes meanwhile waits for the write to
+// end, then ends the run; the reader gets every record, whole.
+TEST_F(Faults, SignalDuringAOneChunkSaveLeavesWholeRecords) {
+  const std::string text = playlist(1600);
+  const std::string records = testing::model_records(text);
+  ASSERT_GT(records.size(), std::size_t{128} << 10);  // more than a pipe holds
+  ASSERT_LT(records.size(), std::size_t{256} << 10);  // one chunk
+  testing::write_file(channels / "one.m3u", text);
+  const fs::path list_path = work.path() / "iptv.lst";
+  ASSERT_EQ(mkfifo(list_path.c_str(), 0600), 0);
+  const int reader = open(list_path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const testing::RunningProgram run = testing::start_program(work.path());
+  usleep(300000);  // the write has filled the pipe and waits
+  kill(static_cast<pid_t>(run.process), SIGTERM);
+  usleep(100000);
+  std::string got;
+  char bytes[65536];
+  for (;;) {
+    pollfd ready{reader, POLLIN, 0};
+    if (poll(&ready, 1, 5000) <= 0) {
+      break;
+    }
+    const ssize_t n = read(reader, bytes, sizeof bytes);
+    if (n <= 0) {
+      break;  // the program has ended and closed the list
+    }
+    got.append(bytes, static_cast<std::size_t>(n));
+  }
+  close(reader);
+  const testing::RunResult result = testing::finish_program(run);
+  EXPECT_EQ(result.exit_status, 128 + SIGTERM);
+  EXPECT_EQ(result.console.find("sucessful"), std::string::npos) << result.console;
+  EXPECT_EQ(got, records) << "the reader got " << got.size() << " of " << records.size()
+                          << " bytes";
 }
 
 // Runs that share a list take turns at it: each run's records stand
