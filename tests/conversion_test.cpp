@@ -220,8 +220,9 @@ TEST(ConvertText, ReadsEveryPlaylistPeopleKeep) {
       {"A,http://a/x#http://b/y$L#http://c/#frag#udp://@239.1.1.1:5000#\n",
        record("A", "http://a/x") + record("A", "http://b/y") + record("A", "http://c/#frag") +
            record("A", "udp://@239.1.1.1:5000#")},
-      {"A,http://a/x.url\nB,http://p?s=rtmp://r/b\nC,1http://c\nD,p3p://d\nE,x?s=rtmp://r/e\n",
-       record("B", "rtmp://r/b") + record("D", "p3p://d")},
+      {"A,http://a/x.url\nB,http://p?s=rtmp://r/b\nC,1http://c\nD,p3p://d\nE,x?s=rtmp://r/e\n"
+       "F,hls+http://f/x.m3u8\n",
+       record("B", "rtmp://r/b") + record("D", "p3p://d") + record("F", "hls+http://f/x.m3u8")},
       {"CCTV-1,http://a/x.m3u8#EXTINF:-1%20group-title=N\nB,http://b\n",
        record("CCTV-1", "http://a/x.m3u8#EXTINF:-1%20group-title=N") + record("B", "http://b")},
       {"http://a/x.xml,http://b/y.xml\n,http://x\nA,\nA\nA,###\nA,  \t \nhttp://a\n",
