@@ -158,6 +158,27 @@ TEST_F(Faults, FullDiskKeepsEarlierRecordsAndLeavesNoTornRecord) {
         << "torn record at the end: ..."
         << rest.substr(rest.size() - std::min<std::size_t>(60, rest.size()));
   }
+  // Last, a disk that fills inside the first record after the line end a
+  // list torn after a CR needs: the list's last page has 100 bytes left, and
+  // a filler takes every other page. The LF stays; the torn record goes.
+  fs::remove(disk / "iptv.lst");
+  fs::remove(disk / "iptv channel");
+  fs::create_directory(disk / "iptv channel");
+  testing::write_file(disk / "iptv channel" / "b.m3u", playlist(50));
+  const std::string earlier = std::string(3995, 'x') + "\r";
+  testing::write_file(disk / "iptv.lst", earlier);
+  {
+    const int filler = open((disk / "filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(filler, 0);
+    const std::string page(4096, 'f');
+    while (write(filler, page.data(), page.size()) > 0) {
+    }
+    close(filler);
+  }
+  const testing::RunResult result = testing::run_program(disk);
+  EXPECT_EQ(result.console, run_console({"b.m3u"}, {save_failed("b.m3u")}));
+  EXPECT_EQ(result.errors, causes({kDiskFull}));
+  EXPECT_EQ(testing::read_file(disk / "iptv.lst"), earlier + "\n");
 }
 
 // A device holds no data to flush: only one that refuses writes fails a save.
