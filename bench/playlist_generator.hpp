@@ -65,6 +65,19 @@ inline std::string widened(const std::string& piece) {
   return out;
 }
 
+/// Hands `text` to `sink` once it holds a piece of about 1 MiB, and starts
+/// it again. Returns how many bytes it handed over.
+template <typename Sink>
+unsigned long long hand_over_piece(std::string& text, Sink& sink) {
+  if (text.size() <= (1 << 20)) {
+    return 0;
+  }
+  const unsigned long long size = text.size();
+  sink(text);
+  text.clear();
+  return size;
+}
+
 /// Writes a "name,URL" text list of about `target` bytes to `sink`, in
 /// pieces of about 1 MiB: groups of channels under "Group,#genre#" lines.
 template <typename Sink>
@@ -79,16 +92,13 @@ void generate_text_list(unsigned long long target, const char* eol, std::mt19937
     }
     text += std::string("CCTV-") + std::to_string(i % 200) + " " + kWords[random() % 13] + ",";
     const std::string host = "http://cdn" + std::to_string(random() % 40) + ".example.net:8080";
-    text += host + "/live/" + std::to_string(i) + ".m3u8?token=" + token(random, token_length(random));
+    text +=
+        host + "/live/" + std::to_string(i) + ".m3u8?token=" + token(random, token_length(random));
     if (random() % 4 == 0) {
       text += "$Line 1#" + host + "/backup/" + std::to_string(i) + ".flv$Line 2";
     }
     text += eol;
-    if (text.size() > (1 << 20)) {
-      written += text.size();
-      sink(text);
-      text.clear();
-    }
+    written += hand_over_piece(text, sink);
   }
   sink(text);
 }
@@ -133,11 +143,7 @@ void generate_m3u(unsigned long long target, const char* eol, std::mt19937_64& r
               ".m3u8?token=" + token(random, token_length(random));
     }
     text += eol;
-    if (text.size() > (1 << 20)) {
-      written += text.size();
-      sink(text);
-      text.clear();
-    }
+    written += hand_over_piece(text, sink);
   }
   sink(text);
 }

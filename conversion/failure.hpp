@@ -7,7 +7,8 @@
 
 namespace m3u2lst {
 
-/// What was being done when something failed. The driver words each one.
+/// What was being done when something failed. The driver words each one;
+/// the channel list's own steps stand together, from kOpenList to kCloseList.
 enum class Step : std::uint8_t {
   kNone,           // nothing failed
   kOpenList,       // opening the channel list for appending

@@ -57,28 +57,25 @@ std::string working_directory() {
 
 std::string cause_line(const Failure& failure, std::string_view playlist, std::uint64_t length) {
   const std::string reason = failure.code != 0 ? platform::system_reason(failure.code) : "";
-  std::string file = platform::shown_name(playlist);
+  // The list's own steps stand first in Step, and name the list.
+  const bool of_list = failure.step >= Step::kOpenList && failure.step <= Step::kCloseList;
+  std::string file = of_list ? list_file::kChannelListName : platform::shown_name(playlist);
   std::string what;
   switch (failure.step) {
     case Step::kOpenList:
-      file = list_file::kChannelListName;
       what = "cannot open for appending: " + reason;
       break;
     case Step::kWriteList:
-      file = list_file::kChannelListName;
       what = "cannot write: " + (failure.code != 0 ? reason : "the disk took no more bytes") +
              " (the list keeps what it held before this playlist)";
       break;
     case Step::kFlushList:
-      file = list_file::kChannelListName;
       what = "cannot flush to disk: " + reason;
       break;
     case Step::kFlushFolder:
-      file = list_file::kChannelListName;
       what = "cannot flush its folder to disk: " + reason;
       break;
     case Step::kCloseList:
-      file = list_file::kChannelListName;
       what = "cannot close: " + reason;
       break;
     case Step::kListMemory:
